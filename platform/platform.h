@@ -1,0 +1,103 @@
+// The one place where Windows and Linux differ. Everything above this layer
+// is written once; each operation here has one backend file per platform
+// (platform/windows/*.cpp, platform/linux/*.cpp).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/port_attributes.h"
+
+namespace platform {
+
+// ---- clock -------------------------------------------------------------
+
+// The 12-byte reading of a 32-bit _ftime, filled field by field so that the
+// record never depends on the width of the platform's time_t.
+struct ClockReading {
+    std::int32_t seconds;       // since 1970-01-01 00:00 UTC
+    std::uint16_t milliseconds;
+    std::int16_t minutesWest;   // of UTC
+    std::int16_t daylight;      // daylight-saving flag
+    std::uint16_t unused;
+};
+static_assert(sizeof(ClockReading) == 12, "clock reading is 12 bytes");
+
+ClockReading readClock();
+
+// Seconds since the epoch with millisecond resolution, from readClock().
+double currentTime();
+
+// Monotonic clock for deadlines; never goes back.
+std::int64_t monotonicMicroseconds();
+
+// ---- threads and time ----------------------------------------------------
+
+std::uint32_t currentThreadId();
+void sleepMilliseconds(std::uint32_t milliseconds);
+
+// ---- byte order -------------------------------------------------------------
+
+std::uint32_t hostToNet(std::uint32_t value);
+std::uint32_t netToHost(std::uint32_t value);
+
+// ---- error text -----------------------------------------------------------
+
+// The system's text for the calling thread's last error (FormatMessageA of
+// GetLastError on Windows, strerror(errno) on Linux). Empty when the system
+// has no text. Call it right after the failing operation.
+std::string lastErrorText();
+
+// ---- serial line ------------------------------------------------------------
+
+// One open serial line, synchronous, exclusive. A closed line holds no system
+// handle at all, so nothing is ever read from or written to a stale one.
+class SerialLine {
+public:
+    SerialLine() = default;
+    ~SerialLine();
+    SerialLine(const SerialLine&) = delete;
+    SerialLine& operator=(const SerialLine&) = delete;
+
+    // Opens the named port (COM name on Windows, device path on Linux).
+    bool open(const char* name);
+    // Closes the line; false (with lastErrorText) when the system refused.
+    bool close();
+    bool isOpen() const;
+
+    bool getState(PortAttributes& attributes);
+    bool setState(const PortAttributes& attributes);
+
+    // Each returns false on a system failure; `transferred` holds the count
+    // moved before the failure or time-out. A hung-up line is a failure.
+    bool read(void* buffer, std::uint32_t count, std::uint32_t& transferred);
+    bool write(const void* bytes, std::uint32_t count, std::uint32_t& transferred);
+
+private:
+    std::intptr_t handle_ = -1;
+    PortAttributes applied_{};  // Linux: the time-outs in force for read()
+};
+
+// ---- host mutex ----------------------------------------------------------------
+
+// The host's storage mutex as an opaque handle: a Win32 mutex on Windows, an
+// error-checking pthread mutex on Linux (a non-owner's unlock fails).
+using MutexHandle = void*;
+
+MutexHandle createMutex();
+void destroyMutex(MutexHandle mutex);
+// Waits without time-out. False when the wait failed or was abandoned; after
+// an abandoned wait the caller owns the mutex all the same.
+bool lockMutex(MutexHandle mutex);
+bool unlockMutex(MutexHandle mutex);
+
+// ---- dynamic libraries ---------------------------------------------------------
+
+using LibraryHandle = void*;
+
+// The name is passed to the system as given. Null when it cannot be loaded.
+LibraryHandle loadLibrary(const char* name);
+void freeLibrary(LibraryHandle library);
+void* findSymbol(LibraryHandle library, const char* name);
+
+}  // namespace platform
