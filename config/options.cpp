@@ -1,0 +1,189 @@
+#include "config/options.h"
+
+#include <cctype>
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <limits>
+#include <locale>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::int32_t saturate(long long value) {
+    if (value > std::numeric_limits<std::int32_t>::max()) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    if (value < std::numeric_limits<std::int32_t>::min()) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+// The C locale's strtod. A host may have set another locale (a German one
+// would read "1.5" as 1); the decimal point here is always ".".
+double strtodClassic(const char* text, const char** end) {
+    // Take the longest prefix that strtod would take, then read it with a
+    // stream imbued with the classic locale. Hexadecimal floats and the
+    // words inf and nan are read by strtod itself after the comma has been
+    // normalised, which covers every spelling the C locale knows.
+    std::string copy(text);
+    const std::lconv* conventions = std::localeconv();
+    const char point = conventions && conventions->decimal_point && conventions->decimal_point[0]
+                           ? conventions->decimal_point[0]
+                           : '.';
+    if (point != '.') {
+        // Swap the roles of the two characters so the current locale's strtod
+        // sees "1.5" as it would see "1,5".
+        for (char& c : copy) {
+            if (c == '.') {
+                c = point;
+            } else if (c == point) {
+                c = '.';
+            }
+        }
+    }
+    char* stop = nullptr;
+    const double value = std::strtod(copy.c_str(), &stop);
+    if (end != nullptr) {
+        *end = text + (stop - copy.c_str());
+    }
+    return value;
+}
+
+}  // namespace
+
+void toLowerInPlace(char* text) {
+    if (text == nullptr) {
+        return;
+    }
+    for (; *text != '\0'; ++text) {
+        *text = static_cast<char>(std::tolower(static_cast<unsigned char>(*text)));
+    }
+}
+
+int compareNoCase(const char* a, const char* b) {
+    // Byte by byte on lower-cased values, as comparing two lower-cased copies
+    // would, without the copies.
+    const auto* left = reinterpret_cast<const unsigned char*>(a != nullptr ? a : "");
+    const auto* right = reinterpret_cast<const unsigned char*>(b != nullptr ? b : "");
+    for (;; ++left, ++right) {
+        const auto l = static_cast<unsigned char>(std::tolower(*left));
+        const auto r = static_cast<unsigned char>(std::tolower(*right));
+        if (l != r) {
+            return l < r ? -1 : 1;
+        }
+        if (l == '\0') {
+            return 0;
+        }
+    }
+}
+
+std::int32_t toInteger(const char* text) {
+    if (text == nullptr) {
+        return 0;
+    }
+    // strtoll covers the whole 32-bit range and beyond; clamp as a 32-bit
+    // long would (strtol there saturates at LONG_MIN / LONG_MAX).
+    errno = 0;
+    const long long value = std::strtoll(text, nullptr, 0);
+    return saturate(value);
+}
+
+std::int32_t toDecimalInteger(const char* text) {
+    if (text == nullptr) {
+        return 0;
+    }
+    errno = 0;
+    const long long value = std::strtoll(text, nullptr, 10);
+    return saturate(value);
+}
+
+double toReal(const char* text) {
+    if (text == nullptr) {
+        return 0.0;
+    }
+    return strtodClassic(text, nullptr);
+}
+
+bool isInvalidZero(double value, const char* text) {
+    return value == 0.0 && text != nullptr &&
+           std::isalpha(static_cast<unsigned char>(text[0])) != 0;
+}
+
+void readVector(const char* text, float* values, int count) {
+    for (int i = 0; i < count; ++i) {
+        values[i] = 0.0f;
+    }
+    if (text == nullptr || text[0] != '[') {
+        return;
+    }
+    // The template "[%f,%f,...]": the scan stops at the first field that
+    // does not convert; blanks before a number are skipped as by %f.
+    const char* cursor = text + 1;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) {
+            if (*cursor != ',') {
+                return;
+            }
+            ++cursor;
+        }
+        while (std::isspace(static_cast<unsigned char>(*cursor)) != 0) {
+            ++cursor;
+        }
+        const char* end = cursor;
+        const double value = strtodClassic(cursor, &end);
+        if (end == cursor) {
+            return;
+        }
+        values[i] = static_cast<float>(value);
+        cursor = end;
+    }
+}
+
+std::uint32_t lineCountOf(const DeviceConfig& config) {
+    return config.lineCount < DeviceConfig::kMaxLines ? config.lineCount : DeviceConfig::kMaxLines;
+}
+
+std::uint32_t argCountOf(const OptionLine& line) {
+    return line.argCount < OptionLine::kMaxArgs ? line.argCount : OptionLine::kMaxArgs;
+}
+
+const char* argumentAt(const OptionLine& line, std::uint32_t index) {
+    if (index >= argCountOf(line) || line.args[index] == nullptr) {
+        return "";
+    }
+    return line.args[index];
+}
+
+const char* keywordOf(const OptionLine& line) { return line.name; }
+
+bool keywordIs(const OptionLine& line, const char* word) {
+    return line.name != nullptr && compareNoCase(line.name, word) == 0;
+}
+
+void reportOptionError(const CMessageH& log, const char* lead, const char* failurePhrase,
+                       const char* optionPhrase, std::uint32_t lineNumber, const char* ending) {
+    log.error(lead, false);
+    std::cout << failurePhrase << optionPhrase << lineNumber << ending << std::endl;
+}
+
+bool reportUnknownOptions(const DeviceConfig& config, const CMessageH& log) {
+    bool result = true;
+    const std::uint32_t count = lineCountOf(config);
+    for (std::uint32_t slot = 0; slot < count; ++slot) {
+        const OptionLine& line = config.lines[slot];
+        if (line.used != 0) {
+            continue;
+        }
+        log.error("CConfigH: Unknown option \"", false);
+        std::cout << (line.name != nullptr ? line.name : "") << "\" found at line "
+                  << line.lineNumber << "." << std::endl;
+        result = false;
+    }
+    return result;
+}
