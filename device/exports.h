@@ -2,14 +2,9 @@
 #pragma once
 
 #include "device/CBase.h"
+#include "platform/export.h"
 
 struct DeviceConfig;
-
-#if defined(_WIN32)
-#define PALLADOR_EXPORT __declspec(dllexport)
-#else
-#define PALLADOR_EXPORT __attribute__((visibility("default")))
-#endif
 
 extern "C" {
 PALLADOR_EXPORT CBase* createDev(DeviceConfig* config, const CMessageH* logRecord);
