@@ -207,9 +207,7 @@ const char* argumentAt(const OptionLine& line, std::uint32_t index) {
     return line.args[index];
 }
 
-const char* keywordOf(const OptionLine& line) {
-    return line.name;
-}
+const char* keywordOf(const OptionLine& line) { return line.name; }
 
 bool keywordIs(const OptionLine& line, const char* word) {
     return line.name != nullptr && compareNoCase(line.name, word) == 0;
