@@ -24,27 +24,74 @@ std::int32_t saturate(long long value) {
     return static_cast<std::int32_t>(value);
 }
 
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Length of the longest prefix in decimal or exponent notation, after
+// leading white space and an optional sign; 0 when there is no number.
+// Words such as inf and nan and hexadecimal forms are not numbers here:
+// they read as 0, as in the 32-bit C runtime, so an infinity or a NaN never
+// reaches a curve or a transform.
+std::size_t decimalPrefix(const char* text) {
+    const char* cursor = text;
+    while (std::isspace(static_cast<unsigned char>(*cursor)) != 0) {
+        ++cursor;
+    }
+    if (*cursor == '+' || *cursor == '-') {
+        ++cursor;
+    }
+    bool digits = false;
+    while (isDigit(*cursor)) {
+        ++cursor;
+        digits = true;
+    }
+    if (*cursor == '.') {
+        ++cursor;
+        while (isDigit(*cursor)) {
+            ++cursor;
+            digits = true;
+        }
+    }
+    if (!digits) {
+        return 0;
+    }
+    if (*cursor == 'e' || *cursor == 'E') {
+        const char* exponent = cursor + 1;
+        if (*exponent == '+' || *exponent == '-') {
+            ++exponent;
+        }
+        if (isDigit(*exponent)) {
+            while (isDigit(*exponent)) {
+                ++exponent;
+            }
+            cursor = exponent;
+        }
+    }
+    return static_cast<std::size_t>(cursor - text);
+}
+
 // The C locale's strtod. A host may have set another locale (a German one
 // would read "1.5" as 1); the decimal point here is always ".".
 double strtodClassic(const char* text, const char** end) {
-    // Take the longest prefix that strtod would take, then read it with a
-    // stream imbued with the classic locale. Hexadecimal floats and the
-    // words inf and nan are read by strtod itself after the comma has been
-    // normalised, which covers every spelling the C locale knows.
-    std::string copy(text);
+    const std::size_t length = decimalPrefix(text);
+    if (length == 0) {
+        if (end != nullptr) {
+            *end = text;
+        }
+        return 0.0;
+    }
+    // The prefix holds nothing but blanks, a sign, digits, one "." and an
+    // exponent, so putting the current locale's decimal point in place of
+    // the "." lets that locale's strtod read it as the C locale would.
+    std::string copy(text, length);
     const std::lconv* conventions = std::localeconv();
     const char point = conventions && conventions->decimal_point && conventions->decimal_point[0]
                            ? conventions->decimal_point[0]
                            : '.';
-    if (point != '.') {
-        // Swap the roles of the two characters so the current locale's strtod
-        // sees "1.5" as it would see "1,5".
-        for (char& c : copy) {
-            if (c == '.') {
-                c = point;
-            } else if (c == point) {
-                c = '.';
-            }
+    for (char& c : copy) {
+        if (c == '.') {
+            c = point;
         }
     }
     char* stop = nullptr;

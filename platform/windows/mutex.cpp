@@ -1,0 +1,37 @@
+// The host's storage mutex on Windows: a Win32 mutex handle, waited for
+// without time-out and released by its owner only.
+#include <windows.h>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+MutexHandle createMutex() {
+    return CreateMutexA(nullptr, FALSE, nullptr);
+}
+
+void destroyMutex(MutexHandle mutex) {
+    if (mutex != nullptr) {
+        CloseHandle(mutex);
+    }
+}
+
+bool lockMutex(MutexHandle mutex) {
+    const DWORD result = WaitForSingleObject(mutex, INFINITE);
+    if (result == WAIT_OBJECT_0) {
+        return true;
+    }
+    if (result == WAIT_ABANDONED) {
+        // The wait succeeded and the caller owns the mutex, but the system
+        // sets no error code for it; give the report a text that says what
+        // happened instead of whatever error came before.
+        SetLastError(ERROR_ABANDONED_WAIT_0);
+    }
+    return false;
+}
+
+bool unlockMutex(MutexHandle mutex) {
+    return ReleaseMutex(mutex) != 0;
+}
+
+}  // namespace platform
