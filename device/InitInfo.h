@@ -10,7 +10,7 @@ struct InitInfo {
     CDataStorage* trackerStorage;
     CDataStorage* controllerStorage;
     std::uint8_t reserved[36];
-    volatile std::int32_t* runFlag;
+    std::int32_t* runFlag;  // read atomically: the host clears it from another thread
 };
 
 #if UINTPTR_MAX == 0xFFFFFFFFu
