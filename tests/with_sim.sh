@@ -47,10 +47,13 @@ cleanup() {
     kill -KILL "$sim_pid" 2>/dev/null
     wait "$sim_pid" 2>/dev/null
   fi
-  # The simulator removes its own link; a placeholder it never replaced is ours.
-  if [ -n "$placeholder" ] && [ -L "$placeholder" ] && \
-     [ "$(readlink "$placeholder")" = "$work/unplugged" ]; then
-    rm -f "$placeholder"
+  # The simulator removes its own link; a placeholder it never replaced, or
+  # a link it left to a terminal that is gone (it was killed), is ours.
+  if [ -n "$placeholder" ] && [ -L "$placeholder" ]; then
+    target="$(readlink "$placeholder")"
+    if [ "$target" = "$work/unplugged" ] || { [[ "$target" == /dev/pts/* ]] && [ ! -e "$target" ]; }; then
+      rm -f "$placeholder"
+    fi
   fi
   rm -rf "$work"
 }
@@ -71,6 +74,11 @@ if [[ "$1" == *.exe ]]; then
   # placeholder link; ln -s refuses a name that exists, so two wrappers
   # never share one.
   for n in 7 8 9 6 5 4 3 2; do
+    # A link to a terminal that no longer exists was left by a killed run.
+    stale="$(readlink "$devices/com$n" 2>/dev/null)"
+    if [[ "$stale" == /dev/pts/* ]] && [ ! -e "$stale" ]; then
+      rm -f "$devices/com$n"
+    fi
     if ln -s "$work/unplugged" "$devices/com$n" 2>/dev/null; then
       link="$devices/com$n"
       placeholder="$link"

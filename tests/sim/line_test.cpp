@@ -41,6 +41,13 @@ TEST_F(SimLine, AttributesShowWhatTheDriverApplied) {
     EXPECT_EQ(sim->attrs()["baud"], "1200");
 }
 
+TEST_F(SimLine, SettingsOutliveTheDriverClosingThePort) {
+    ASSERT_TRUE(line.setBaud(38400)) << line.error();
+    line.close();
+    EXPECT_EQ(sim->attrs()["baud"], "38400");
+    EXPECT_EQ(sim->attrs()["crtscts"], "1");
+}
+
 TEST_F(SimLine, PassiveModeCollectsEveryByteAndAnswersNothing) {
     ASSERT_TRUE(sim->ok("mode passive"));
     const Bytes written = {0x55, 0x00, 0xFF, 0x0A, 0x0D, 0x11, 0x13, 0x55};
