@@ -8,4 +8,6 @@ CCalibH::CCalibH(const char* libraryName, const CMessageH* creatorLog)
     log().debug("CCalibH: \"init\" called.", true);
 }
 
-CCalibH::~CCalibH() { log().debug("CCalibH: \"destructor\" called.", true); }
+CCalibH::~CCalibH() {
+    log().debug("CCalibH: \"destructor\" called.", true);
+}

@@ -62,9 +62,8 @@ bool CTraCommonH::setTrackerCount(std::uint32_t count) {
     return true;
 }
 
-bool CTraCommonH::setTracker(std::uint32_t index, std::uint32_t outputNumber,
-                             const Matrix4* offset, const Matrix4* rotation,
-                             const Vector3* translation) {
+bool CTraCommonH::setTracker(std::uint32_t index, std::uint32_t outputNumber, const Matrix4* offset,
+                             const Matrix4* rotation, const Vector3* translation) {
     if (trackers_.empty() || index == 0 || index > numTrackers_) {
         return false;
     }

@@ -57,9 +57,9 @@ public:
     bool printConfiguration(bool showCave) const;
 
     // Settings given by the device's tracker set-up.
-    bool inputConnector = true;       // order lines refused, CAVE lines taken
-    std::uint32_t outputCount = 0;    // output positions of the device
-    std::uint32_t outputBase = 0;     // host tracker entries before this device's
+    bool inputConnector = true;     // order lines refused, CAVE lines taken
+    std::uint32_t outputCount = 0;  // output positions of the device
+    std::uint32_t outputBase = 0;   // host tracker entries before this device's
 
     std::uint32_t numTrackers() const { return numTrackers_; }
     // Tracker n (1-based); null outside 1 ... numTrackers().

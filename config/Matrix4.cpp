@@ -10,7 +10,9 @@ constexpr float kRadiansPerDegree = 0.01745329f;
 
 }  // namespace
 
-Matrix4 makeZeroMatrix() { return Matrix4{}; }
+Matrix4 makeZeroMatrix() {
+    return Matrix4{};
+}
 
 Matrix4 makeIdentityMatrix() {
     Matrix4 matrix{};

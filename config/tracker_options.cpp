@@ -253,9 +253,9 @@ bool CTraCommonH::parseSensorLine(OptionLine& line, Kind kind, bool failedBefore
             }
             record.sensorRotation = makeAxisAngleMatrix(values[0], values[1], values[2], degrees);
         } else {
-            record.sensorRotation = makeMatrix3x3(values[0], values[1], values[2], values[3],
-                                                  values[4], values[5], values[6], values[7],
-                                                  values[8]);
+            record.sensorRotation =
+                makeMatrix3x3(values[0], values[1], values[2], values[3], values[4], values[5],
+                              values[6], values[7], values[8]);
         }
         record.sensorTransform = composeTransform(record.sensorRotation, record.sensorOffset);
         record.hasSensorRotation = true;

@@ -20,8 +20,8 @@ void CTraCommonH::printMatrixBlock(const char* caption, const Matrix4& matrix,
             std::cout << " " << trackerNumber;
         }
         for (int column = 0; column < 3; ++column) {
-            std::cout << " [" << row << "][" << column << "]:" << std::fixed
-                      << std::setprecision(3) << std::setw(6) << matrix[4 * row + column];
+            std::cout << " [" << row << "][" << column << "]:" << std::fixed << std::setprecision(3)
+                      << std::setw(6) << matrix[4 * row + column];
         }
         std::cout << std::endl;
     }
@@ -30,9 +30,9 @@ void CTraCommonH::printMatrixBlock(const char* caption, const Matrix4& matrix,
 
 bool CTraCommonH::printConfiguration(bool showCave) const {
     if (showCave) {
-        log_.info(caveCoordinates_ ? "CAVE COORDINATES      : Used"
-                                   : "CAVE COORDINATES      : Unused",
-                  true);
+        log_.info(
+            caveCoordinates_ ? "CAVE COORDINATES      : Used" : "CAVE COORDINATES      : Unused",
+            true);
     }
     if (hasTransmitterOffset_) {
         log_.info("TRANSMITTER OFFSET    :", false);

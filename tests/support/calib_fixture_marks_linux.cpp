@@ -4,6 +4,8 @@
 
 namespace testing_support {
 
-void setProcessEnvironment(const char* name, const char* value) { setenv(name, value, 1); }
+void setProcessEnvironment(const char* name, const char* value) {
+    setenv(name, value, 1);
+}
 
 }  // namespace testing_support

@@ -4,7 +4,9 @@
 
 namespace testing_support {
 
-TrackerOptionLines::TrackerOptionLines() { std::memset(&config_, 0, sizeof config_); }
+TrackerOptionLines::TrackerOptionLines() {
+    std::memset(&config_, 0, sizeof config_);
+}
 
 const char* TrackerOptionLines::keep(const std::string& text) {
     texts_.push_back(text);
