@@ -1,7 +1,6 @@
 #include "config/CTraCommonH.h"
 
 #include <exception>
-#include <new>
 
 namespace {
 
