@@ -17,7 +17,7 @@ ctest --test-dir build/native --output-on-failure -j"$jobs" || status=1
 echo "== windows build (i686, under Wine)"
 source scripts/wine-env.sh
 cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-      -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPALLADOR_NATIVE_BUILD="$root/build/native" >/dev/null
 cmake --build build/windows -j"$jobs"
 ctest --test-dir build/windows --output-on-failure || status=1
 wineserver -k 2>/dev/null || true

@@ -1,0 +1,232 @@
+// The control commands. Every reply is one line: "ok" with its data, or
+// "error" with the reason; no command changes anything when it fails.
+#include <cstdlib>
+#include <fstream>
+#include <map>
+
+#include "sim/clock.h"
+#include "sim/hex.h"
+#include "sim/line_attributes.h"
+#include "sim/script.h"
+#include "sim/simulator.h"
+
+namespace sim {
+
+namespace {
+
+constexpr std::size_t kMaxAnswerLength = 1000;
+constexpr long kMaxSilentMilliseconds = 3600 * 1000;
+
+std::string trimmed(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// A whole decimal number within [low, high], or nothing.
+bool parseNumber(const std::string& text, long low, long high, long& value) {
+    if (text.empty() || text.size() > 10) return false;
+    char* end = nullptr;
+    value = std::strtol(text.c_str(), &end, 10);
+    return *end == '\0' && value >= low && value <= high;
+}
+
+std::string onOff(bool on) {
+    return on ? "on" : "off";
+}
+
+const char kLineDown[] = "error line is hung up (replug first)";
+
+}  // namespace
+
+std::string Simulator::execute(const std::string& command) {
+    using Handler = std::string (Simulator::*)(const std::string&);
+    static const std::map<std::string, Handler> table = {
+        {"help", &Simulator::help},         {"status", &Simulator::status},
+        {"attrs", &Simulator::attrs},       {"send", &Simulator::send},
+        {"received", &Simulator::received}, {"mode", &Simulator::mode},
+        {"frame", &Simulator::frame},       {"script", &Simulator::script},
+        {"silent", &Simulator::silent},     {"probe-answer", &Simulator::probeAnswer},
+        {"stream", &Simulator::stream},     {"half-word", &Simulator::halfWord},
+        {"stamps", &Simulator::stamps},     {"hangup", &Simulator::hangup},
+        {"replug", &Simulator::replug},     {"reset", &Simulator::reset},
+        {"quit", &Simulator::quit},
+    };
+    const std::string line = trimmed(command);
+    const auto space = line.find(' ');
+    const std::string name = line.substr(0, space);
+    const std::string args =
+        space == std::string::npos ? std::string() : trimmed(line.substr(space));
+    const auto entry = table.find(name);
+    std::string reply = entry == table.end() ? "error unknown command '" + name + "' (try help)"
+                                             : (this->*entry->second)(args);
+    if (options_.verbose) log("control: " + line + " -> " + reply.substr(0, 200));
+    return reply;
+}
+
+std::string Simulator::help(const std::string&) {
+    return "ok commands: attrs send received mode frame script silent probe-answer stream "
+           "half-word stamps hangup replug reset status quit";
+}
+
+std::string Simulator::status(const std::string&) {
+    std::string reply = std::string("ok line=") + (line_.isUp() ? "up" : "down");
+    reply += " pts=" + line_.slavePath();
+    if (!line_.linkPath().empty()) reply += " link=" + line_.linkPath();
+    reply += ' ' + model_.describe();
+    reply += " silent=" + std::string(model_.silentAt(monotonicMicroseconds()) ? "yes" : "no");
+    reply += " stamps=" + onOff(stamping_);
+    reply += " overruns=" + std::to_string(overruns_);
+    return reply;
+}
+
+std::string Simulator::attrs(const std::string&) {
+    termios settings{};
+    if (!line_.isUp()) return kLineDown;
+    if (!line_.attributes(settings)) return "error cannot read the line settings";
+    return "ok " + describeAttributes(settings);
+}
+
+std::string Simulator::send(const std::string& args) {
+    const auto bytes = fromHex(args);
+    if (!bytes || bytes->empty()) return "error usage: send HEX (pairs of hex digits)";
+    if (!line_.isUp()) return kLineDown;
+    std::size_t sent = 0;
+    while (sent < bytes->size()) {
+        const ssize_t written = write(line_.master(), bytes->data() + sent, bytes->size() - sent);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) break;
+        sent += static_cast<std::size_t>(written);
+    }
+    overruns_ += bytes->size() - sent;
+    return "ok sent=" + std::to_string(sent);
+}
+
+std::string Simulator::received(const std::string&) {
+    // Whatever the driver wrote before asking is in by now, unless the
+    // kernel still holds it; the client's waiting helper covers that.
+    if (line_.isUp()) drainLine(monotonicMicroseconds());
+    const std::string hex = toHex(received_);
+    received_.clear();
+    return hex.empty() ? "ok" : "ok " + hex;
+}
+
+std::string Simulator::mode(const std::string& args) {
+    const std::int64_t now = monotonicMicroseconds();
+    if (args == "passive") {
+        model_.setAnswering(false);
+        model_.dropRequests();
+    } else if (args == "rest") {
+        model_.source().rest();
+    } else if (args == "sweep") {
+        model_.source().sweep(now);
+    } else if (args == "fresh") {
+        model_.source().fresh();
+    } else {
+        return "error usage: mode passive|rest|sweep|fresh";
+    }
+    if (args != "passive") model_.setAnswering(true);
+    return "ok mode=" + args;
+}
+
+std::string Simulator::frame(const std::string& args) {
+    Frame frame{};
+    if (!parseFrame(args, frame)) return "error usage: frame HEX (14 bytes in hex)";
+    model_.source().fixed(frame);
+    model_.setAnswering(true);
+    return "ok mode=frame " + toHex(frame.data(), frame.size());
+}
+
+std::string Simulator::script(const std::string& args) {
+    if (args.empty()) return "error usage: script FILE";
+    std::ifstream file(args);
+    if (!file) return "error cannot open " + args;
+    ParsedScript parsed = parseScript(file);
+    if (!parsed.error.empty()) return "error " + args + ": " + parsed.error;
+    const std::size_t lines = parsed.entries.size();
+    model_.source().script(std::move(parsed.entries));
+    model_.setAnswering(true);
+    return "ok mode=script lines=" + std::to_string(lines);
+}
+
+std::string Simulator::silent(const std::string& args) {
+    long milliseconds = 0;
+    if (!parseNumber(args, 0, kMaxSilentMilliseconds, milliseconds)) {
+        return "error usage: silent MS (0 to 3600000)";
+    }
+    model_.switchOff(monotonicMicroseconds() + milliseconds * 1000, pacer_);
+    return "ok silent=" + std::to_string(milliseconds);
+}
+
+std::string Simulator::probeAnswer(const std::string& args) {
+    long count = 0;
+    if (!parseNumber(args, 0, kMaxAnswerLength, count)) {
+        return "error usage: probe-answer N (0 to 1000 bytes)";
+    }
+    model_.answerNextWith(static_cast<std::size_t>(count));
+    return "ok probe-answer=" + std::to_string(count);
+}
+
+std::string Simulator::stream(const std::string& args) {
+    if (args != "on" && args != "off") return "error usage: stream on|off";
+    model_.setStreaming(args == "on");
+    if (args == "off") pacer_.clear();
+    return "ok stream=" + args;
+}
+
+std::string Simulator::halfWord(const std::string& args) {
+    long word = 0;
+    if (!args.empty() && !parseNumber(args, 0, kFrameWords - 1, word)) {
+        return "error usage: half-word [W] (word 0 to 6, default 0)";
+    }
+    model_.cutNextFrameInWord(static_cast<std::size_t>(word));
+    return "ok half-word=" + std::to_string(word) + " bytes=" + std::to_string(2 * word + 1);
+}
+
+std::string Simulator::stamps(const std::string& args) {
+    if (args == "on" || args == "off") {
+        stamping_ = args == "on";
+        stamps_.clear();
+        return "ok stamps=" + args;
+    }
+    if (!args.empty()) return "error usage: stamps [on|off]";
+    std::string reply = "ok";
+    for (const Stamp& stamp : stamps_) {
+        reply += ' ' + std::to_string(stamp.written) + ':' + std::to_string(stamp.valuator1);
+    }
+    stamps_.clear();
+    return reply;
+}
+
+std::string Simulator::hangup(const std::string&) {
+    line_.hangup();
+    pacer_.clear();
+    model_.dropRequests();
+    return "ok line=down";
+}
+
+std::string Simulator::replug(const std::string&) {
+    pacer_.clear();
+    model_.dropRequests();
+    std::string error;
+    if (!line_.plug(error)) return "error " + error;
+    return "ok line=up pts=" + line_.slavePath();
+}
+
+std::string Simulator::reset(const std::string&) {
+    model_.reset();
+    pacer_.clear();
+    stamping_ = false;
+    stamps_.clear();
+    line_.discardPending();
+    received_.clear();
+    overruns_ = 0;
+    return std::string("ok line=") + (line_.isUp() ? "up" : "down");
+}
+
+std::string Simulator::quit(const std::string&) {
+    quit_ = true;
+    return "ok bye";
+}
+
+}  // namespace sim

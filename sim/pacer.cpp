@@ -1,0 +1,52 @@
+#include "sim/pacer.h"
+
+#include <algorithm>
+
+namespace sim {
+
+std::int64_t Pacer::byteMicroseconds(unsigned baud) {
+    // A line without a speed (B0) still has to move bytes: take the
+    // device's usual rate.
+    const unsigned rate = baud == 0 ? 9600 : baud;
+    return std::max<std::int64_t>(1, (10'000'000 + rate / 2) / rate);
+}
+
+void Pacer::schedule(const std::vector<std::uint8_t>& bytes, unsigned baud, std::int64_t now,
+                     int endsFrameAt, std::uint16_t valuator1) {
+    const std::int64_t perByte = byteMicroseconds(baud);
+    const bool carriesOn = !queue_.empty() || now - lineFreeAt_ < perByte;
+    const std::int64_t start = carriesOn ? lineFreeAt_ : now;
+    // Due times from the start of the run, not byte by byte, so rounding
+    // does not add up over a frame.
+    const double exact = 10'000'000.0 / (baud == 0 ? 9600 : baud);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        ScheduledByte byte;
+        byte.value = bytes[i];
+        byte.due = start + static_cast<std::int64_t>(exact * static_cast<double>(i + 1) + 0.5);
+        byte.endsFrame = static_cast<int>(i) == endsFrameAt;
+        byte.valuator1 = valuator1;
+        queue_.push_back(byte);
+    }
+    if (!bytes.empty()) lineFreeAt_ = queue_.back().due;
+}
+
+std::optional<std::int64_t> Pacer::nextDue() const {
+    if (queue_.empty()) return std::nullopt;
+    return queue_.front().due;
+}
+
+std::vector<ScheduledByte> Pacer::takeDue(std::int64_t now) {
+    std::vector<ScheduledByte> due;
+    while (!queue_.empty() && queue_.front().due <= now) {
+        due.push_back(queue_.front());
+        queue_.pop_front();
+    }
+    return due;
+}
+
+void Pacer::clear() {
+    queue_.clear();
+    lineFreeAt_ = 0;
+}
+
+}  // namespace sim

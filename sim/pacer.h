@@ -1,0 +1,43 @@
+// Bytes on their way out, each with the moment it has fully crossed a real
+// line: a pseudo-terminal moves bytes at once, a UART takes ten bit times per
+// byte (start, eight data, stop).
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <vector>
+
+namespace sim {
+
+struct ScheduledByte {
+    std::uint8_t value = 0;
+    std::int64_t due = 0;  // monotonic microseconds
+    // The last byte of a complete frame, stamped when written.
+    bool endsFrame = false;
+    std::uint16_t valuator1 = 0;
+};
+
+class Pacer {
+public:
+    static std::int64_t byteMicroseconds(unsigned baud);
+
+    // Queues the bytes behind what is queued. A line that has just finished
+    // its last byte carries on from that instant, so back-to-back frames do
+    // not drift with the wake-up latency; an idle line starts now.
+    // endsFrameAt: index of the byte that completes a frame, or -1.
+    void schedule(const std::vector<std::uint8_t>& bytes, unsigned baud, std::int64_t now,
+                  int endsFrameAt, std::uint16_t valuator1);
+
+    std::optional<std::int64_t> nextDue() const;
+    std::vector<ScheduledByte> takeDue(std::int64_t now);
+    bool empty() const { return queue_.empty(); }
+    std::size_t queued() const { return queue_.size(); }
+    void clear();
+
+private:
+    std::deque<ScheduledByte> queue_;
+    std::int64_t lineFreeAt_ = 0;
+};
+
+}  // namespace sim

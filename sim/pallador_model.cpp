@@ -1,0 +1,71 @@
+#include "sim/pallador_model.h"
+
+namespace sim {
+
+namespace {
+
+// A flood of requests must not grow the output without bound; a device busy
+// with this many frames just misses further requests.
+constexpr std::size_t kMaxQueuedFrames = 64;
+
+}  // namespace
+
+void PalladorModel::switchOff(std::int64_t until, Pacer& pacer) {
+    silentUntil_ = until;
+    pendingRequests_ = 0;
+    pacer.clear();
+}
+
+void PalladorModel::received(const std::uint8_t* bytes, std::size_t count, std::int64_t now) {
+    if (!answering_ || silentAt(now)) return;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (bytes[i] == kRequestByte && pendingRequests_ < kMaxQueuedFrames) ++pendingRequests_;
+    }
+}
+
+void PalladorModel::service(std::int64_t now, unsigned baud, Pacer& pacer) {
+    if (silentAt(now)) return;
+    while (pendingRequests_ > 0) {
+        --pendingRequests_;
+        if (pacer.queued() < kMaxQueuedFrames * kFrameBytes) answer(now, baud, pacer);
+    }
+    // Streaming keeps exactly one frame in flight, so a change of mode or
+    // speed takes effect with the next frame.
+    if (streaming_ && pacer.empty()) answer(now, baud, pacer);
+}
+
+void PalladorModel::answer(std::int64_t now, unsigned baud, Pacer& pacer) {
+    const Frame frame = source_.next(now);
+    std::size_t length = kFrameBytes;
+    if (nextAnswerLength_) {
+        length = *nextAnswerLength_;
+        nextAnswerLength_.reset();
+    } else if (cutWord_) {
+        length = 2 * *cutWord_ + 1;
+        cutWord_.reset();
+    }
+    std::vector<std::uint8_t> bytes(length);
+    for (std::size_t i = 0; i < length; ++i) bytes[i] = frame[i % kFrameBytes];
+    const int endsFrameAt = length >= kFrameBytes ? static_cast<int>(kFrameBytes) - 1 : -1;
+    pacer.schedule(bytes, baud, now, endsFrameAt, wordOf(frame, 1));
+}
+
+void PalladorModel::reset() {
+    source_.rest();
+    answering_ = true;
+    streaming_ = false;
+    silentUntil_ = 0;
+    nextAnswerLength_.reset();
+    cutWord_.reset();
+    pendingRequests_ = 0;
+}
+
+std::string PalladorModel::describe() const {
+    std::string text = "mode=" + (answering_ ? source_.name() : std::string("passive"));
+    text += std::string(" stream=") + (streaming_ ? "on" : "off");
+    if (nextAnswerLength_) text += " probe-answer=" + std::to_string(*nextAnswerLength_);
+    if (cutWord_) text += " half-word=" + std::to_string(*cutWord_);
+    return text;
+}
+
+}  // namespace sim

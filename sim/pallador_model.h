@@ -1,0 +1,64 @@
+// The simulated device: answers request bytes with frames, and misbehaves on
+// demand (switched off for a while, short or long answers, a frame cut in the
+// middle of a word, streaming without requests).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/frame_source.h"
+#include "sim/pacer.h"
+
+namespace sim {
+
+class PalladorModel {
+public:
+    FrameSource& source() { return source_; }
+    const FrameSource& source() const { return source_; }
+
+    // Passive: requests are only collected, never answered.
+    void setAnswering(bool answering) { answering_ = answering; }
+    bool answering() const { return answering_; }
+    void setStreaming(bool streaming) { streaming_ = streaming; }
+    bool streaming() const { return streaming_; }
+
+    // Switched off until `until`: what it was sending stops, requests are
+    // ignored until then.
+    void switchOff(std::int64_t until, Pacer& pacer);
+    bool silentAt(std::int64_t now) const { return now < silentUntil_; }
+    std::int64_t silentUntil() const { return silentUntil_; }
+
+    // The next answer carries `count` bytes instead of a frame's 14 (fewer:
+    // the frame's first bytes; more: the frame, then its bytes again).
+    void answerNextWith(std::size_t count) { nextAnswerLength_ = count; }
+    // The next frame stops after the high byte of `word` (1 + 2 * word bytes).
+    void cutNextFrameInWord(std::size_t word) { cutWord_ = word; }
+
+    // Bytes from the driver: each request byte asks for one frame.
+    void received(const std::uint8_t* bytes, std::size_t count, std::int64_t now);
+
+    // Queues the answers that are due, paced at `baud`.
+    void service(std::int64_t now, unsigned baud, Pacer& pacer);
+
+    // Forgets requests not yet answered (line gone, or a reset).
+    void dropRequests() { pendingRequests_ = 0; }
+    // Back to a device at rest that answers every request.
+    void reset();
+
+    std::string describe() const;
+
+private:
+    void answer(std::int64_t now, unsigned baud, Pacer& pacer);
+
+    FrameSource source_;
+    bool answering_ = true;
+    bool streaming_ = false;
+    std::int64_t silentUntil_ = 0;
+    std::optional<std::size_t> nextAnswerLength_;
+    std::optional<std::size_t> cutWord_;
+    std::size_t pendingRequests_ = 0;
+};
+
+}  // namespace sim

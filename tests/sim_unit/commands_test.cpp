@@ -1,0 +1,88 @@
+// The control commands, executed directly on a simulator that owns a real
+// pseudo-terminal (no event loop needed for the replies).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "sim/simulator.h"
+
+namespace {
+
+class SimCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pallador-sim-unit.XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory = pattern;
+        sim::Options options;
+        options.link = directory + "/line";
+        options.portFile = directory + "/port";
+        simulator = std::make_unique<sim::Simulator>(options);
+        std::string error;
+        ASSERT_TRUE(simulator->start(error)) << error;
+    }
+
+    void TearDown() override {
+        simulator.reset();
+        std::system(("rm -rf " + directory).c_str());
+    }
+
+    std::string linkTarget() const {
+        char target[256] = {};
+        const ssize_t length = readlink((directory + "/line").c_str(), target, sizeof target - 1);
+        return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
+    }
+
+    std::string directory;
+    std::unique_ptr<sim::Simulator> simulator;
+};
+
+TEST_F(SimCommands, StartPublishesTheLinkAndThePortFile) {
+    EXPECT_EQ(linkTarget(), simulator->line().slavePath());
+    std::ifstream portFile(directory + "/port");
+    unsigned port = 0;
+    portFile >> port;
+    EXPECT_EQ(port, simulator->controlPort());
+    EXPECT_NE(port, 0u);
+}
+
+TEST_F(SimCommands, ScriptRepliesWithItsLineCountOrTheFault) {
+    std::ofstream(directory + "/good") << "# demo\nFFFF020002000200020002000200 * 3\n"
+                                          "00FF000003FF03FF000001FF0200\n";
+    EXPECT_EQ(simulator->execute("script " + directory + "/good"), "ok mode=script lines=2");
+    std::ofstream(directory + "/bad") << "FFFF\n";
+    EXPECT_EQ(simulator->execute("script " + directory + "/bad"),
+              "error " + directory + "/bad: line 1: a frame is 14 bytes in hex");
+    EXPECT_EQ(simulator->execute("script " + directory + "/missing"),
+              "error cannot open " + directory + "/missing");
+}
+
+TEST_F(SimCommands, ReplugSwingsTheLinkToTheNewTerminal) {
+    const std::string before = simulator->line().slavePath();
+    EXPECT_EQ(simulator->execute("hangup"), "ok line=down");
+    EXPECT_EQ(simulator->execute("send 55"), "error line is hung up (replug first)");
+    const std::string reply = simulator->execute("replug");
+    EXPECT_EQ(reply, "ok line=up pts=" + simulator->line().slavePath());
+    EXPECT_EQ(linkTarget(), simulator->line().slavePath());
+}
+
+TEST_F(SimCommands, AttrsStartsAtTheRawDefaultLine) {
+    const std::string reply = simulator->execute("attrs");
+    EXPECT_EQ(reply.rfind("ok baud=9600 ispeed=9600 csize=8 cstopb=0 parenb=0 ", 0), 0u) << reply;
+    EXPECT_NE(reply.find(" raw=1 "), std::string::npos) << reply;
+}
+
+TEST_F(SimCommands, StatusAndStampsReportTheirState) {
+    EXPECT_EQ(simulator->execute("stamps"), "ok");
+    EXPECT_EQ(simulator->execute("stream on"), "ok stream=on");
+    EXPECT_EQ(simulator->execute("probe-answer 13"), "ok probe-answer=13");
+    const std::string status = simulator->execute("status");
+    EXPECT_NE(status.find(" mode=rest stream=on probe-answer=13 "), std::string::npos) << status;
+    EXPECT_EQ(simulator->execute("reset"), "ok line=up");
+    EXPECT_NE(simulator->execute("status").find(" mode=rest stream=off silent=no"),
+              std::string::npos);
+}
+
+}  // namespace
