@@ -185,10 +185,24 @@ bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transfer
     if (!isOpen()) {
         return refuseClosed();
     }
+    const HANDLE handle = reinterpret_cast<HANDLE>(handle_);
     DWORD done = 0;
-    const BOOL ok = ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, count, &done, nullptr);
+    const BOOL ok = ReadFile(handle, buffer, count, &done, nullptr);
     transferred = done;
-    return ok != FALSE;
+    if (ok == FALSE) {
+        return false;
+    }
+    // A line that has gone away (an adapter pulled out, a hung-up terminal
+    // under Wine) can let ReadFile time out as if it were merely silent;
+    // asking for the line's state tells the two apart.
+    if (done < count) {
+        DCB probe{};
+        probe.DCBlength = sizeof probe;
+        if (!GetCommState(handle, &probe)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& transferred) {
