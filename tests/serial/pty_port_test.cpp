@@ -98,6 +98,18 @@ TEST_F(PtyPort, DeviceSettingsAreInForceAndTheFoundOnesComeBackOnClose) {
     EXPECT_EQ(working.dcb.fBinary, 0u);
 }
 
+TEST_F(PtyPort, OpeningAgainPutsTheFirstOpensSettingsBackFirst) {
+    ASSERT_TRUE(peer->prepare(foundSettings()));
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 19200));
+    EXPECT_EQ(captureOutput([&] { ASSERT_TRUE(port.openPort(peer->portName().c_str())); }), "");
+    PortAttributes found{};
+    port.getAttributes(&found);
+    EXPECT_EQ(found.dcb.BaudRate, 4800u);
+    EXPECT_EQ(peer->settings().baud, 4800u);
+    EXPECT_TRUE(port.closePort());
+}
+
 TEST_F(PtyPort, SettingsReadBackAsApplied) {
     CRS232H port(&log);
     ASSERT_TRUE(openAsDevice(port, peer->portName(), 57600));
