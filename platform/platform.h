@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/port_attributes.h"
@@ -54,7 +55,7 @@ std::string lastErrorText();
 // handle at all, so nothing is ever read from or written to a stale one.
 class SerialLine {
 public:
-    SerialLine() = default;
+    SerialLine();
     ~SerialLine();
     SerialLine(const SerialLine&) = delete;
     SerialLine& operator=(const SerialLine&) = delete;
@@ -68,14 +69,29 @@ public:
     bool getState(PortAttributes& attributes);
     bool setState(const PortAttributes& attributes);
 
+    // The two halves of getState/setState, for callers that report which
+    // half the system refused. A closed line refuses all four.
+    bool getLineSettings(Dcb& dcb);
+    bool getTimeouts(CommTimeouts& timeouts);
+    bool setLineSettings(const Dcb& dcb);
+    bool setTimeouts(const CommTimeouts& timeouts);
+
     // Each returns false on a system failure; `transferred` holds the count
     // moved before the failure or time-out. A hung-up line is a failure.
     bool read(void* buffer, std::uint32_t count, std::uint32_t& transferred);
     bool write(const void* bytes, std::uint32_t count, std::uint32_t& transferred);
 
 private:
-    std::intptr_t handle_ = -1;
-    PortAttributes applied_{};  // Linux: the time-outs in force for read()
+    static constexpr std::intptr_t kClosed = -1;
+
+    std::intptr_t handle_ = kClosed;
+    // Linux: the record as last applied (the time-outs in force for read()
+    // and write(), and the fields the terminal has no place for).
+    PortAttributes applied_{};
+    // Linux: the terminal's own settings as found at open, the model for a
+    // line taken out of binary mode again.
+    struct FoundSettings;
+    std::unique_ptr<FoundSettings> found_;
 };
 
 // ---- host mutex ----------------------------------------------------------------

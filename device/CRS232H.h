@@ -1,0 +1,55 @@
+// The device's serial port: one object per open RS-232 line. It keeps the
+// settings the line had when it was opened and puts them back on close, lets
+// its owner prepare new settings in a working copy, and reads and writes
+// synchronously. Every system failure is reported with the system's text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+#include "support/CMessageH.h"
+
+using PortAttributes = platform::PortAttributes;
+
+class CRS232H {
+public:
+    static constexpr std::size_t kMaxPortNameLength = 255;
+    static constexpr std::int32_t kDebugThreshold = 4;
+    static constexpr std::int32_t kClassLevel = 3;
+
+    explicit CRS232H(const CMessageH* creatorLog = nullptr);
+    ~CRS232H();
+    CRS232H(const CRS232H&) = delete;
+    CRS232H& operator=(const CRS232H&) = delete;
+
+    bool openPort(const char* name);
+    bool closePort();
+    bool loadAttributes(PortAttributes* target);
+    // Writes the given settings, or the working settings when none is given.
+    bool applyAttributes(const PortAttributes* source = nullptr);
+    bool getAttributes(PortAttributes* target) const;
+    bool setAttributes(const PortAttributes* source);
+    bool setBaudRate(std::int32_t rate);
+    bool flushPort();
+    std::int32_t writePort(const void* bytes, std::int32_t count);
+    std::int32_t readPort(void* buffer, std::int32_t count);
+
+    bool isOpen() const { return handle == HandleState::Open; }
+    static bool isAcceptedBaudRate(std::int32_t rate);
+
+private:
+    // What the Win32 handle value told: 0, a handle, INVALID_HANDLE_VALUE.
+    // The line itself never holds a system handle while closed.
+    enum class HandleState { Closed, Open, FailedOpen };
+
+    void reportSystemError(const char* message) const;
+
+    bool ownsLog = true;
+    char portName[kMaxPortNameLength + 1] = {};
+    HandleState handle = HandleState::Closed;
+    platform::SerialLine line;
+    PortAttributes savedAttributes{};
+    PortAttributes workingAttributes{};
+    CMessageH* log = nullptr;
+};

@@ -1,0 +1,219 @@
+// Serial line on Windows: a COM port through the Win32 communications
+// interface, synchronous and exclusive. The settings record is the system's
+// own DCB and COMMTIMEOUTS, so it is handed over byte for byte.
+#include <windows.h>
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+// Windows keeps a line's own settings itself.
+struct SerialLine::FoundSettings {};
+
+namespace {
+
+static_assert(sizeof(Dcb) == sizeof(DCB), "Dcb mirrors DCB");
+static_assert(offsetof(Dcb, DCBlength) == offsetof(DCB, DCBlength), "DCBlength");
+static_assert(offsetof(Dcb, BaudRate) == offsetof(DCB, BaudRate), "BaudRate");
+static_assert(offsetof(Dcb, wReserved) == offsetof(DCB, wReserved), "wReserved");
+static_assert(offsetof(Dcb, XonLim) == offsetof(DCB, XonLim), "XonLim");
+static_assert(offsetof(Dcb, XoffLim) == offsetof(DCB, XoffLim), "XoffLim");
+static_assert(offsetof(Dcb, ByteSize) == offsetof(DCB, ByteSize), "ByteSize");
+static_assert(offsetof(Dcb, Parity) == offsetof(DCB, Parity), "Parity");
+static_assert(offsetof(Dcb, StopBits) == offsetof(DCB, StopBits), "StopBits");
+static_assert(offsetof(Dcb, XonChar) == offsetof(DCB, XonChar), "XonChar");
+static_assert(offsetof(Dcb, XoffChar) == offsetof(DCB, XoffChar), "XoffChar");
+static_assert(offsetof(Dcb, ErrorChar) == offsetof(DCB, ErrorChar), "ErrorChar");
+static_assert(offsetof(Dcb, EofChar) == offsetof(DCB, EofChar), "EofChar");
+static_assert(offsetof(Dcb, EvtChar) == offsetof(DCB, EvtChar), "EvtChar");
+static_assert(offsetof(Dcb, wReserved1) == offsetof(DCB, wReserved1), "wReserved1");
+
+static_assert(sizeof(CommTimeouts) == sizeof(COMMTIMEOUTS), "CommTimeouts mirrors COMMTIMEOUTS");
+static_assert(offsetof(CommTimeouts, ReadIntervalTimeout) ==
+                  offsetof(COMMTIMEOUTS, ReadIntervalTimeout),
+              "ReadIntervalTimeout");
+static_assert(offsetof(CommTimeouts, ReadTotalTimeoutMultiplier) ==
+                  offsetof(COMMTIMEOUTS, ReadTotalTimeoutMultiplier),
+              "ReadTotalTimeoutMultiplier");
+static_assert(offsetof(CommTimeouts, ReadTotalTimeoutConstant) ==
+                  offsetof(COMMTIMEOUTS, ReadTotalTimeoutConstant),
+              "ReadTotalTimeoutConstant");
+static_assert(offsetof(CommTimeouts, WriteTotalTimeoutMultiplier) ==
+                  offsetof(COMMTIMEOUTS, WriteTotalTimeoutMultiplier),
+              "WriteTotalTimeoutMultiplier");
+static_assert(offsetof(CommTimeouts, WriteTotalTimeoutConstant) ==
+                  offsetof(COMMTIMEOUTS, WriteTotalTimeoutConstant),
+              "WriteTotalTimeoutConstant");
+
+// Bit fields have no offsets: compare the flag word of the two records with
+// the same flags set, bit for bit.
+using FlagWords = std::array<std::uint32_t, 7>;
+
+constexpr FlagWords ourFlags() {
+    Dcb dcb{};
+    dcb.fBinary = 1;
+    dcb.fOutxCtsFlow = 1;
+    dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
+    dcb.fTXContinueOnXoff = 1;
+    dcb.fNull = 1;
+    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    dcb.fAbortOnError = 1;
+    return std::bit_cast<FlagWords>(dcb);
+}
+
+constexpr FlagWords systemFlags() {
+    DCB dcb{};
+    dcb.fBinary = 1;
+    dcb.fOutxCtsFlow = 1;
+    dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
+    dcb.fTXContinueOnXoff = 1;
+    dcb.fNull = 1;
+    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    dcb.fAbortOnError = 1;
+    return std::bit_cast<FlagWords>(dcb);
+}
+
+static_assert(ourFlags() == systemFlags(), "Dcb flag bits lie where DCB has them");
+static_assert(kRtsControlHandshake == RTS_CONTROL_HANDSHAKE, "RTS handshake code");
+static_assert(kOneStopBit == ONESTOPBIT && kTwoStopBits == TWOSTOPBITS, "stop bit codes");
+static_assert(kNoParity == NOPARITY && kSpaceParity == SPACEPARITY, "parity codes");
+
+bool refuseClosed() {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+}
+
+}  // namespace
+
+SerialLine::SerialLine() = default;
+
+SerialLine::~SerialLine() {
+    if (isOpen()) {
+        close();
+    }
+}
+
+bool SerialLine::isOpen() const {
+    return handle_ != kClosed;
+}
+
+bool SerialLine::open(const char* name) {
+    if (isOpen()) {
+        SetLastError(ERROR_BUSY);
+        return false;
+    }
+    if (name == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    const HANDLE handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(handle);
+    return true;
+}
+
+bool SerialLine::close() {
+    if (!isOpen()) {
+        return refuseClosed();
+    }
+    const HANDLE handle = reinterpret_cast<HANDLE>(handle_);
+    handle_ = kClosed;
+    return CloseHandle(handle) != FALSE;
+}
+
+bool SerialLine::getState(PortAttributes& attributes) {
+    return getLineSettings(attributes.dcb) && getTimeouts(attributes.timeouts);
+}
+
+bool SerialLine::setState(const PortAttributes& attributes) {
+    return setLineSettings(attributes.dcb) && setTimeouts(attributes.timeouts);
+}
+
+bool SerialLine::getLineSettings(Dcb& dcb) {
+    if (!isOpen()) {
+        return refuseClosed();
+    }
+    DCB system{};
+    system.DCBlength = sizeof system;
+    if (!GetCommState(reinterpret_cast<HANDLE>(handle_), &system)) {
+        return false;
+    }
+    std::memcpy(&dcb, &system, sizeof dcb);
+    return true;
+}
+
+bool SerialLine::getTimeouts(CommTimeouts& timeouts) {
+    if (!isOpen()) {
+        return refuseClosed();
+    }
+    COMMTIMEOUTS system{};
+    if (!GetCommTimeouts(reinterpret_cast<HANDLE>(handle_), &system)) {
+        return false;
+    }
+    std::memcpy(&timeouts, &system, sizeof timeouts);
+    return true;
+}
+
+bool SerialLine::setLineSettings(const Dcb& dcb) {
+    if (!isOpen()) {
+        return refuseClosed();
+    }
+    DCB system{};
+    std::memcpy(&system, &dcb, sizeof system);
+    return SetCommState(reinterpret_cast<HANDLE>(handle_), &system) != FALSE;
+}
+
+bool SerialLine::setTimeouts(const CommTimeouts& timeouts) {
+    if (!isOpen()) {
+        return refuseClosed();
+    }
+    COMMTIMEOUTS system{};
+    std::memcpy(&system, &timeouts, sizeof system);
+    return SetCommTimeouts(reinterpret_cast<HANDLE>(handle_), &system) != FALSE;
+}
+
+bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transferred) {
+    transferred = 0;
+    if (!isOpen()) {
+        return refuseClosed();
+    }
+    const HANDLE handle = reinterpret_cast<HANDLE>(handle_);
+    DWORD done = 0;
+    const BOOL ok = ReadFile(handle, buffer, count, &done, nullptr);
+    transferred = done;
+    if (ok == FALSE) {
+        return false;
+    }
+    // A line that has gone away (an adapter pulled out, a hung-up terminal
+    // under Wine) can let ReadFile time out as if it were merely silent;
+    // asking for the line's state tells the two apart.
+    if (done < count) {
+        DCB probe{};
+        probe.DCBlength = sizeof probe;
+        if (!GetCommState(handle, &probe)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& transferred) {
+    transferred = 0;
+    if (!isOpen()) {
+        return refuseClosed();
+    }
+    DWORD done = 0;
+    const BOOL ok = WriteFile(reinterpret_cast<HANDLE>(handle_), bytes, count, &done, nullptr);
+    transferred = done;
+    return ok != FALSE;
+}
+
+}  // namespace platform

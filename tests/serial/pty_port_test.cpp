@@ -1,0 +1,232 @@
+// The port class on a pseudo-terminal of the test's own, where the far end
+// sees more than the simulator's line shows: every flag in force, the exact
+// system texts, standard input left alone, exclusive opens.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "device/CRS232H.h"
+#include "platform/platform.h"
+#include "tests/serial/port_fixture.h"
+#include "tests/support/pty_peer.h"
+
+namespace serial_tests {
+namespace {
+
+using testing_support::captureOutput;
+using testing_support::LineSettings;
+using testing_support::PtyPeer;
+
+class PtyPort : public testing::Test {
+protected:
+    void SetUp() override {
+        peer = PtyPeer::open();
+        if (!peer) {
+            GTEST_SKIP() << PtyPeer::unavailableReason();
+        }
+    }
+
+    std::unique_ptr<PtyPeer> peer;
+    CMessageH log = plainLog();
+};
+
+// A pseudo-terminal always keeps 8 data bits without a parity bit, whatever
+// it is told; everything else here it keeps as set.
+LineSettings foundSettings() {
+    LineSettings s;
+    s.baud = 4800;
+    s.byteSize = 8;
+    s.twoStopBits = true;
+    s.parityGenerated = false;
+    s.parityOdd = false;
+    s.parityChecked = true;
+    s.handshake = false;
+    s.raw = false;
+    return s;
+}
+
+TEST_F(PtyPort, OpenReadsTheSettingsTheLineHas) {
+    ASSERT_TRUE(peer->prepare(foundSettings()));
+    CRS232H port(&log);
+    EXPECT_EQ(captureOutput([&] { ASSERT_TRUE(port.openPort(peer->portName().c_str())); }), "");
+    PortAttributes a{};
+    ASSERT_TRUE(port.getAttributes(&a));
+    EXPECT_EQ(a.dcb.BaudRate, 4800u);
+    EXPECT_EQ(a.dcb.ByteSize, 8u);
+    EXPECT_EQ(a.dcb.StopBits, platform::kTwoStopBits);
+    EXPECT_EQ(a.dcb.Parity, platform::kNoParity);
+    EXPECT_EQ(a.dcb.fParity, 1u);
+    EXPECT_EQ(a.dcb.fOutxCtsFlow, 0u);
+    EXPECT_NE(a.dcb.fRtsControl, platform::kRtsControlHandshake);
+    EXPECT_EQ(a.dcb.fBinary, 0u);
+    EXPECT_EQ(a.dcb.DCBlength, 28u);
+}
+
+TEST_F(PtyPort, DeviceSettingsAreInForceAndTheFoundOnesComeBackOnClose) {
+    ASSERT_TRUE(peer->prepare(foundSettings()));
+    CRS232H port(&log);
+    const auto out =
+        captureOutput([&] { ASSERT_TRUE(openAsDevice(port, peer->portName(), 19200)); });
+    EXPECT_EQ(out, "");
+
+    const LineSettings inForce = peer->settings();
+    EXPECT_EQ(inForce.baud, 19200u);
+    EXPECT_EQ(inForce.byteSize, 8u);
+    EXPECT_FALSE(inForce.twoStopBits);
+    EXPECT_TRUE(inForce.handshake);
+    EXPECT_TRUE(inForce.raw);
+    EXPECT_FALSE(inForce.parityChecked);
+    EXPECT_FALSE(inForce.parityGenerated);
+
+    EXPECT_EQ(captureOutput([&] { EXPECT_TRUE(port.closePort()); }), "");
+    const LineSettings back = peer->settings();
+    const LineSettings found = foundSettings();
+    EXPECT_EQ(back.baud, found.baud);
+    EXPECT_EQ(back.byteSize, found.byteSize);
+    EXPECT_EQ(back.twoStopBits, found.twoStopBits);
+    EXPECT_EQ(back.parityGenerated, found.parityGenerated);
+    EXPECT_EQ(back.parityOdd, found.parityOdd);
+    EXPECT_EQ(back.parityChecked, found.parityChecked);
+    EXPECT_EQ(back.handshake, found.handshake);
+    EXPECT_EQ(back.raw, found.raw);
+
+    // The working copy became the restored settings.
+    PortAttributes working{};
+    port.getAttributes(&working);
+    EXPECT_EQ(working.dcb.BaudRate, 4800u);
+    EXPECT_EQ(working.dcb.fBinary, 0u);
+}
+
+TEST_F(PtyPort, OpeningAgainPutsTheFirstOpensSettingsBackFirst) {
+    ASSERT_TRUE(peer->prepare(foundSettings()));
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 19200));
+    EXPECT_EQ(captureOutput([&] { ASSERT_TRUE(port.openPort(peer->portName().c_str())); }), "");
+    PortAttributes found{};
+    port.getAttributes(&found);
+    EXPECT_EQ(found.dcb.BaudRate, 4800u);
+    EXPECT_EQ(peer->settings().baud, 4800u);
+    EXPECT_TRUE(port.closePort());
+}
+
+TEST_F(PtyPort, SettingsReadBackAsApplied) {
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 57600));
+    PortAttributes applied{};
+    port.getAttributes(&applied);
+    PortAttributes read{};
+    ASSERT_TRUE(port.loadAttributes(&read));
+    EXPECT_EQ(read.dcb.BaudRate, 57600u);
+    EXPECT_EQ(read.dcb.fBinary, 1u);
+    EXPECT_EQ(read.dcb.fParity, 0u);
+    EXPECT_EQ(read.dcb.fOutxCtsFlow, 0u);
+    EXPECT_EQ(read.dcb.fRtsControl, platform::kRtsControlHandshake);
+    EXPECT_EQ(read.dcb.ByteSize, 8u);
+    EXPECT_EQ(read.dcb.StopBits, platform::kOneStopBit);
+    EXPECT_EQ(read.timeouts.ReadTotalTimeoutConstant, 1000u);
+    EXPECT_EQ(std::memcmp(&read, &applied, sizeof read), 0);
+}
+
+TEST_F(PtyPort, RefusedSettingsAreReportedAndLeaveTheLineAsItWas) {
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
+    PortAttributes bad{};
+    port.getAttributes(&bad);
+    bad.dcb.ByteSize = 9;
+    const std::string name = peer->portName();
+    const auto out = messages(captureOutput([&] { EXPECT_FALSE(port.applyAttributes(&bad)); }));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], "ERROR: CRS232H: Setting attribute(DCB) to " + name + ": Invalid argument");
+    PortAttributes working{};
+    port.getAttributes(&working);
+    EXPECT_EQ(working.dcb.ByteSize, 8u);
+    EXPECT_EQ(peer->settings().byteSize, 8u);
+}
+
+TEST_F(PtyPort, ShortReadReturnsWhatCameWithinTheTimeOut) {
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
+    ASSERT_TRUE(peer->send({0x12, 0x34}));
+    std::uint8_t bytes[4] = {};
+    EXPECT_EQ(port.readPort(bytes, 4), 2);
+    EXPECT_EQ(bytes[0], 0x12);
+    EXPECT_EQ(bytes[1], 0x34);
+}
+
+TEST_F(PtyPort, HungUpLineIsAReadFailureNotASilence) {
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
+    const std::string name = peer->portName();
+    peer->hangUp();
+    std::uint8_t byte = 0;
+    const std::int64_t start = platform::monotonicMicroseconds();
+    auto out = messages(captureOutput([&] { EXPECT_EQ(port.readPort(&byte, 1), 0); }));
+    EXPECT_LT(platform::monotonicMicroseconds() - start, 500000) << "waited for the time-out";
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], "ERROR: CRS232H: Reading from " + name + ": Input/output error");
+    out = messages(captureOutput([&] { EXPECT_EQ(port.writePort(&byte, 1), 0); }));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], "ERROR: CRS232H: Writing to " + name + ": Input/output error");
+    // Nothing to restore on a line that is gone: closing says so and closes.
+    out = messages(captureOutput([&] { EXPECT_FALSE(port.closePort()); }));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], "ERROR: CRS232H: Setting attribute(DCB) to " + name + ": Input/output error");
+    EXPECT_FALSE(port.isOpen());
+}
+
+TEST_F(PtyPort, ClosedPortRefusesEverythingAndClosingTwiceDoesNothing) {
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
+    EXPECT_TRUE(port.closePort());
+    EXPECT_EQ(captureOutput([&] { EXPECT_FALSE(port.closePort()); }), "");
+    const std::string name = peer->portName();
+    ASSERT_TRUE(peer->send({0x55}));
+    auto probe = testing_support::StandardInputProbe::install();
+    std::uint8_t byte = 0;
+    const auto out = messages(captureOutput([&] { EXPECT_EQ(port.readPort(&byte, 1), 0); }));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], "ERROR: CRS232H: Reading from " + name + ": Bad file descriptor");
+    ASSERT_TRUE(probe);
+    EXPECT_TRUE(probe->untouched());
+}
+
+TEST_F(PtyPort, SecondOpenOfTheSameLineIsRefused) {
+    CRS232H first(&log);
+    ASSERT_TRUE(first.openPort(peer->portName().c_str()));
+    CRS232H second(&log);
+    const std::string name = peer->portName();
+    const auto out = messages(captureOutput([&] { EXPECT_FALSE(second.openPort(name.c_str())); }));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], "ERROR: CRS232H: Opening port " + name + ": Device or resource busy");
+    first.closePort();
+    EXPECT_TRUE(second.openPort(name.c_str()));
+}
+
+TEST_F(PtyPort, NameOf255CharactersOpensTheLineItNames) {
+    namespace fs = std::filesystem;
+    const fs::path base = fs::temp_directory_path() /
+                          ("pallador-serial-" + std::to_string(platform::monotonicMicroseconds()));
+    fs::path dir = base;
+    fs::create_directories(dir);
+    std::string name = (dir / "l").string();
+    const std::size_t missing = 255 - name.size();
+    name = (dir / std::string(missing + 1, 'l')).string();
+    ASSERT_EQ(name.size(), 255u);
+    fs::create_symlink(peer->portName(), name);
+    CRS232H port(&log);
+    EXPECT_TRUE(port.openPort(name.c_str()));
+    EXPECT_TRUE(port.closePort());
+    // A longer name changes nothing about the port that is open.
+    ASSERT_TRUE(port.openPort(name.c_str()));
+    const std::string tooLong = name + "x";
+    const auto out = messages(captureOutput([&] { EXPECT_FALSE(port.openPort(tooLong.c_str())); }));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], "ERROR: CRS232H: Port name is too long. 255 < 256");
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_TRUE(port.closePort());
+    fs::remove_all(base);
+}
+
+}  // namespace
+}  // namespace serial_tests

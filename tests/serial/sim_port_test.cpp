@@ -1,0 +1,137 @@
+// The port class on the simulator's line: the same checks natively and, in
+// the Windows build, through the Win32 communications interface under Wine.
+#include <gtest/gtest.h>
+
+#include "device/CRS232H.h"
+#include "platform/platform.h"
+#include "tests/serial/port_fixture.h"
+#include "tests/support/raw_line.h"
+#include "tests/support/sim_client.h"
+
+namespace serial_tests {
+namespace {
+
+using testing_support::captureOutput;
+using testing_support::RawLine;
+using testing_support::SimClient;
+using Bytes = std::vector<std::uint8_t>;
+
+class SimPort : public testing::Test {
+protected:
+    void SetUp() override {
+        sim = SimClient::fromEnvironment();
+        ASSERT_TRUE(sim);
+        if (sim->command("status").find("line=down") != std::string::npos) {
+            ASSERT_TRUE(sim->ok("replug"));
+        }
+        ASSERT_TRUE(sim->reset());
+        ASSERT_TRUE(sim->ok("mode passive"));
+        name = sim->portName();
+    }
+
+    // Leaves the line at `baud` as another program would: set, and not put back.
+    void leaveLineAt(unsigned baud) {
+        RawLine other;
+        ASSERT_TRUE(other.open(name, baud)) << other.error();
+        other.close();
+    }
+
+    std::unique_ptr<SimClient> sim;
+    std::string name;
+    CMessageH log = plainLog();
+};
+
+TEST_F(SimPort, DeviceSettingsReachTheLineAndTheFoundOnesComeBackOnClose) {
+    leaveLineAt(4800);
+    CRS232H port(&log);
+    std::string out = captureOutput([&] { ASSERT_TRUE(port.openPort(name.c_str())); });
+    EXPECT_EQ(out, "");
+    PortAttributes found{};
+    ASSERT_TRUE(port.getAttributes(&found));
+    EXPECT_EQ(found.dcb.BaudRate, 4800u);
+
+    out = captureOutput([&] {
+        PortAttributes attributes = found;
+        applyDeviceSettings(attributes);
+        ASSERT_TRUE(port.setAttributes(&attributes));
+        ASSERT_TRUE(port.setBaudRate(19200));
+        ASSERT_TRUE(port.applyAttributes());
+    });
+    EXPECT_EQ(out, "");
+    auto attrs = sim->attrs();
+    EXPECT_EQ(attrs["baud"], "19200");
+    EXPECT_EQ(attrs["cstopb"], "0");
+    EXPECT_EQ(attrs["crtscts"], "1");
+    EXPECT_EQ(attrs["raw"], "1");
+
+    EXPECT_EQ(captureOutput([&] { EXPECT_TRUE(port.closePort()); }), "");
+    EXPECT_EQ(sim->attrs()["baud"], "4800");
+    EXPECT_EQ(captureOutput([&] { EXPECT_FALSE(port.closePort()); }), "");
+}
+
+TEST_F(SimPort, BaudRateTakesEffectOnlyWhenApplied) {
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, name, 9600));
+    EXPECT_EQ(sim->attrs()["baud"], "9600");
+    const auto refused = messages(captureOutput([&] { EXPECT_FALSE(port.setBaudRate(14400)); }));
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0], "ERROR: CRS232H: Could not set the baud rate 14400");
+    EXPECT_TRUE(port.setBaudRate(115200));
+    EXPECT_EQ(sim->attrs()["baud"], "9600");
+    ASSERT_TRUE(port.applyAttributes());
+    EXPECT_EQ(sim->attrs()["baud"], "115200");
+}
+
+TEST_F(SimPort, BytesTravelUnchangedBothWays) {
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, name, 9600));
+    const Bytes written = {0x55, 0x00, 0x0A, 0x0D, 0x11, 0x13, 0x7F, 0xFF};
+    EXPECT_EQ(port.writePort(written.data(), static_cast<std::int32_t>(written.size())), 8);
+    EXPECT_EQ(sim->receivedAtLeast(written.size(), 2000), written);
+
+    const Bytes frame = {0x0F, 0xFF, 0x02, 0x00, 0x0D, 0x0A, 0x03,
+                         0xFF, 0x00, 0x00, 0x11, 0x13, 0x80, 0x01};
+    ASSERT_TRUE(sim->send(frame));
+    Bytes got(frame.size());
+    std::int32_t count = 0;
+    const auto out = captureOutput(
+        [&] { count = port.readPort(got.data(), static_cast<std::int32_t>(got.size())); });
+    EXPECT_EQ(count, 14);
+    EXPECT_EQ(got, frame);
+    EXPECT_EQ(out, "");
+}
+
+TEST_F(SimPort, OneByteReadOnASilentLineTimesOutAfterOneSecond) {
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, name, 9600));
+    std::uint8_t byte = 0;
+    std::int32_t got = -1;
+    const std::int64_t start = platform::monotonicMicroseconds();
+    const auto out = captureOutput([&] { got = port.readPort(&byte, 1); });
+    const std::int64_t elapsed = platform::monotonicMicroseconds() - start;
+    EXPECT_EQ(got, 0);
+    EXPECT_EQ(out, "");
+    EXPECT_GE(elapsed, 900000);
+    EXPECT_LT(elapsed, 1500000);
+}
+
+TEST_F(SimPort, HungUpLineFailsReadsAndWritesWithTheirMessages) {
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, name, 9600));
+    ASSERT_TRUE(sim->ok("hangup"));
+    std::uint8_t byte = 0;
+    auto out = messages(captureOutput([&] { EXPECT_EQ(port.readPort(&byte, 1), 0); }));
+    ASSERT_EQ(out.size(), 1u);
+    const std::string readHead = "ERROR: CRS232H: Reading from " + name + ": ";
+    EXPECT_EQ(out[0].rfind(readHead, 0), 0u) << out[0];
+    EXPECT_GT(out[0].size(), readHead.size()) << "no system text";
+
+    out = messages(captureOutput([&] { EXPECT_EQ(port.writePort(&byte, 1), 0); }));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].rfind("ERROR: CRS232H: Writing to " + name + ": ", 0), 0u) << out[0];
+    captureOutput([&] { port.closePort(); });
+    EXPECT_FALSE(port.isOpen());
+}
+
+}  // namespace
+}  // namespace serial_tests

@@ -1,0 +1,14 @@
+// Port names the serial tests need that differ between the platforms.
+#pragma once
+
+#include <string>
+
+namespace testing_support {
+
+// A name the system opens nothing under.
+std::string missingPortName();
+
+// A name of exactly `length` characters that names no port.
+std::string missingPortNameOfLength(std::size_t length);
+
+}  // namespace testing_support

@@ -1,0 +1,15 @@
+#include "tests/support/port_names.h"
+
+namespace testing_support {
+
+std::string missingPortName() {
+    return "COM42";
+}
+
+std::string missingPortNameOfLength(std::size_t length) {
+    std::string name = "\\\\.\\PALLADOR-NO-SUCH-PORT-";
+    name.resize(length, 'X');
+    return name;
+}
+
+}  // namespace testing_support
