@@ -1,7 +1,10 @@
 #include "device/CPallador.h"
 
 #include <cstdlib>
-#include <iostream>
+
+#include "config/CConCommonH.h"
+#include "config/CTraCommonH.h"
+#include "device/CRS232H.h"
 
 CPallador::CPallador(DeviceConfig* deviceConfig, const CMessageH* hostLog) : CBase(hostLog) {
     prevTracker.clearPose();
@@ -20,12 +23,9 @@ CPallador::~CPallador() {
     log->debug("CPallador: \"destructor\" called.", true);
     std::free(deviceName);
     std::free(portName);
-}
-
-std::int32_t CPallador::init(InitInfo* /*initInfo*/) {
-    log->debug("CPallador: \"init\" called.", true);
-    log->error("CPallador: init is not available in this build.", true);
-    return -1;
+    delete trackerOptions;
+    delete controllerMapping;
+    delete serialPort;
 }
 
 bool CPallador::start() {
@@ -40,18 +40,10 @@ std::int32_t CPallador::configure() {
 
 bool CPallador::stop() {
     log->debug("CPallador: \"stop\" called.", true);
+    if (serialPort != nullptr) {
+        serialPort->closePort();
+    }
     return true;
-}
-
-bool CPallador::printInfo() {
-    log->error("CPallador: the device report is not available in this build.", true);
-    return false;
-}
-
-std::int32_t CPallador::recvData(UpdateMasks* /*masks*/, std::int32_t /*unused*/) {
-    log->debug("CPallador: \"recvData\" called.", true);
-    log->error("CPallador: recvData is not available in this build.", true);
-    return -1;
 }
 
 std::int32_t CPallador::send(std::int32_t /*unused1*/, std::int32_t /*unused2*/) {

@@ -10,6 +10,10 @@
 #include "storage/TraData.h"
 
 struct DeviceConfig;
+struct UpdateMask;
+class CRS232H;
+class CConCommonH;
+class CTraCommonH;
 
 class CPallador final : public CBase {
 public:
@@ -32,11 +36,25 @@ public:
     const CMessageH& logRecord() const { return *log; }
 
 private:
+    enum class ProbeResult { failed, detected, absent, streaming };
+
+    std::int32_t initSteps(InitInfo* info);
+    bool readDeviceOptions();
+    bool setUpTrackerEmulation();
+    bool running() const;
+    bool sendRequest();
+    ProbeResult probe();
+    void printReadings() const;
+    bool publishEmulatedTracker(UpdateMask& trackerMask);
+
+    CRS232H* serialPort = nullptr;
     char* deviceName = nullptr;
     char* portName = nullptr;
     InitInfo initInfo{};
+    TraData* trackerEntry = nullptr;
     TraData prevTracker{};
     TraData curTracker{};
+    ConData* controllerEntry = nullptr;
     ConData prevController{};
     ConData curController{};
     std::uint32_t numControllers = 0;
@@ -47,5 +65,8 @@ private:
     bool detected = false;
     std::int32_t* runFlag = nullptr;
     DeviceConfig* config = nullptr;
+    CTraCommonH* trackerOptions = nullptr;
+    CConCommonH* controllerMapping = nullptr;
     std::int32_t emulatedTrackers = 0;
+    bool initCalled = false;
 };

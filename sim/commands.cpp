@@ -176,11 +176,17 @@ std::string Simulator::stream(const std::string& args) {
 
 std::string Simulator::halfWord(const std::string& args) {
     long word = 0;
-    if (!args.empty() && !parseNumber(args, 0, kFrameWords - 1, word)) {
-        return "error usage: half-word [W] (word 0 to 6, default 0)";
+    long silence = 0;
+    const auto blank = args.find(' ');
+    const std::string wordText = args.substr(0, blank);
+    const std::string silenceText = blank == std::string::npos ? "" : args.substr(blank + 1);
+    if ((!wordText.empty() && !parseNumber(wordText, 0, kFrameWords - 1, word)) ||
+        (!silenceText.empty() && !parseNumber(silenceText, 0, 600000, silence))) {
+        return "error usage: half-word [W [MS]] (word 0 to 6, default 0; then MS silent)";
     }
-    model_.cutNextFrameInWord(static_cast<std::size_t>(word));
-    return "ok half-word=" + std::to_string(word) + " bytes=" + std::to_string(2 * word + 1);
+    model_.cutNextFrameInWord(static_cast<std::size_t>(word), silence);
+    return "ok half-word=" + std::to_string(word) + " bytes=" + std::to_string(2 * word + 1) +
+           " silent=" + std::to_string(silence);
 }
 
 std::string Simulator::stamps(const std::string& args) {

@@ -43,6 +43,11 @@ void PalladorModel::answer(std::int64_t now, unsigned baud, Pacer& pacer) {
     } else if (cutWord_) {
         length = 2 * *cutWord_ + 1;
         cutWord_.reset();
+        if (cutSilenceMs_ > 0 && baud > 0) {
+            const std::int64_t sending = static_cast<std::int64_t>(length) * 10 * 1000000 / baud;
+            silentUntil_ = now + sending + cutSilenceMs_ * 1000;
+            pendingRequests_ = 0;
+        }
     }
     std::vector<std::uint8_t> bytes(length);
     for (std::size_t i = 0; i < length; ++i) bytes[i] = frame[i % kFrameBytes];

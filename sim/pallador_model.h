@@ -33,8 +33,13 @@ public:
     // The next answer carries `count` bytes instead of a frame's 14 (fewer:
     // the frame's first bytes; more: the frame, then its bytes again).
     void answerNextWith(std::size_t count) { nextAnswerLength_ = count; }
-    // The next frame stops after the high byte of `word` (1 + 2 * word bytes).
-    void cutNextFrameInWord(std::size_t word) { cutWord_ = word; }
+    // The next frame stops after the high byte of `word` (1 + 2 * word bytes);
+    // then the device stays silent for `silenceMs` as a device that glitched
+    // mid-frame would, ignoring requests meanwhile.
+    void cutNextFrameInWord(std::size_t word, std::int64_t silenceMs = 0) {
+        cutWord_ = word;
+        cutSilenceMs_ = silenceMs;
+    }
 
     // Bytes from the driver: each request byte asks for one frame.
     void received(const std::uint8_t* bytes, std::size_t count, std::int64_t now);
@@ -58,6 +63,7 @@ private:
     std::int64_t silentUntil_ = 0;
     std::optional<std::size_t> nextAnswerLength_;
     std::optional<std::size_t> cutWord_;
+    std::int64_t cutSilenceMs_ = 0;
     std::size_t pendingRequests_ = 0;
 };
 

@@ -1,0 +1,65 @@
+// The device's share of tracker emulation: the set-up inside init and the
+// tracker step of every receive cycle.
+#include "config/CConCommonH.h"
+#include "config/CTraCommonH.h"
+#include "device/CPallador.h"
+#include "storage/CDataStorage.h"
+#include "storage/UpdateMask.h"
+
+bool CPallador::setUpTrackerEmulation() {
+    CDataStorage* storage = initInfo.trackerStorage;
+    if (storage == nullptr) {
+        log->error("CPallador: tracker data storage pointer is empty.", true);
+        return false;
+    }
+    trackerOptions = new CTraCommonH(log);
+    trackerOptions->inputConnector = inputConnector;
+    trackerOptions->outputCount = static_cast<std::uint32_t>(emulatedTrackers);
+    trackerOptions->setTrackerCount(static_cast<std::uint32_t>(emulatedTrackers));
+    trackerOptions->setTracker(1, 1, nullptr, nullptr, nullptr);
+    if (!trackerOptions->parseOptions(config)) {
+        return false;
+    }
+
+    storage->lock();
+    trackerOptions->outputBase = storage->trackerCount();
+    storage->setTrackerNumber(trackerOptions->outputCount + trackerOptions->outputBase);
+    trackerEntry = storage->getTracker(trackerOptions->outputBase + 1);
+    if (trackerEntry != nullptr) {
+        controllerMapping->resetEmulatedTracker(1, trackerEntry, nullptr);
+        trackerEntry->setId(trackerEntry->getId() + trackerOptions->outputBase);
+    } else {
+        log->error("CPallador: Could not find tracker data entry.", true);
+    }
+    storage->unlock();
+    if (trackerEntry == nullptr) {
+        return false;
+    }
+    modeCode = 1;
+    return true;
+}
+
+bool CPallador::publishEmulatedTracker(UpdateMask& trackerMask) {
+    controllerMapping->emulateTracker(1, &curTracker, &curController);
+    if (sameTraData(prevTracker, curTracker) != 0) {
+        return true;
+    }
+    bool found = true;
+    CDataStorage* storage = initInfo.trackerStorage;
+    storage->lock();
+    trackerEntry = storage->getTracker(trackerOptions->outputBase + 1);
+    if (trackerEntry != nullptr) {
+        log->debug("CPallador: TraData storage found", true);
+        const std::uint32_t id =
+            controllerMapping->entry(1).emulation->trackerNumber + trackerOptions->outputBase;
+        curTracker.setId(id);
+        *trackerEntry = curTracker;
+        trackerMask.mark(id);
+    } else {
+        log->error("CPallador: TraData storage not found", true);
+        found = false;
+    }
+    storage->unlock();
+    prevTracker = curTracker;
+    return found;
+}
