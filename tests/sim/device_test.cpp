@@ -111,7 +111,7 @@ TEST_F(SimDevice, ProbeAnswerSendsTheGivenNumberOfBytesOnce) {
 
 TEST_F(SimDevice, HalfWordStopsAfterTheHighByteOfTheGivenWord) {
     ASSERT_TRUE(sim->ok(std::string("frame ") + kEdgeFrame));
-    EXPECT_EQ(sim->command("half-word 3"), "ok half-word=3 bytes=7");
+    EXPECT_EQ(sim->command("half-word 3"), "ok half-word=3 bytes=7 silent=0");
     EXPECT_EQ(toHex(request(7)), std::string(kEdgeFrame).substr(0, 14));
     EXPECT_TRUE(extra(300).empty());
     EXPECT_EQ(toHex(request(14)), kEdgeFrame);
