@@ -167,17 +167,4 @@ TEST(ControllerMapping, UndefinedNumbersAreRefusedAndChangeNothing) {
     EXPECT_FALSE(mapping->applyMapping(kRaw, {}, record));
 }
 
-TEST(ControllerMapping, ReallocationGivesFreshEntries) {
-    auto mapping = deviceMapping();
-    mapping->setEmulation(1, 1, {}, {}, 0);
-    ASSERT_TRUE(mapping->allocate(2, false));
-    EXPECT_FALSE(mapping->getRestrictIds());
-    const ControllerEntry& e = *mapping->entry(2);
-    EXPECT_EQ(e.outputNumber, 0u);
-    EXPECT_EQ(e.valuatorCount, 0u);
-    EXPECT_EQ(e.valuatorOrder[0], 0u);
-    EXPECT_EQ(e.valuatorScale[31][2], 1.0f);
-    EXPECT_FALSE(mapping->hasEmulation(1));
-}
-
 }  // namespace
