@@ -2,21 +2,17 @@
 
 #include "platform/platform.h"
 
-double currentTime() { return platform::currentTime(); }
+double currentTime() {
+    return platform::currentTime();
+}
 
-void ControllerEntry::makeFresh() {
-    outputNumber = 0;
-    valuatorCount = 0;
-    buttonCount = 0;
-    for (std::uint32_t k = 0; k < kMaxChannels; ++k) {
-        valuatorOrder[k] = 0;
-        buttonOrder[k] = 0;
-        valuatorScale[k][0] = 0.0f;
-        valuatorScale[k][1] = 0.0f;
-        valuatorScale[k][2] = 1.0f;
-        valuatorScale[k][3] = 0.0f;
+ControllerEntry::ControllerEntry() {
+    for (auto& coefficients : valuatorScale) {
+        coefficients[0] = 0.0f;
+        coefficients[1] = 0.0f;
+        coefficients[2] = 1.0f;
+        coefficients[3] = 0.0f;
     }
-    emulation.reset();
 }
 
 CConCommonH::CConCommonH(const CMessageH* creatorLog)
@@ -29,13 +25,10 @@ CConCommonH::~CConCommonH() {
     if (lookup) {
         clear();
     }
-    if (ownsLog) {
-        delete log;
-    }
 }
 
-bool CConCommonH::allocate(std::uint32_t n, bool restrict) {
-    if (n == 0) {
+bool CConCommonH::allocate(std::uint32_t n, bool restrictToCounts) {
+    if (n == 0 || n > kMaxControllers) {
         return false;
     }
     if (lookup) {
@@ -43,52 +36,68 @@ bool CConCommonH::allocate(std::uint32_t n, bool restrict) {
     }
     lookup = std::make_unique<ControllerEntry[]>(n);
     count = n;
-    restrictIds = restrict;
-    for (std::uint32_t i = 0; i < n; ++i) {
-        lookup[i].makeFresh();
-    }
+    restrictIds = restrictToCounts;
     return true;
+}
+
+ControllerEntry* CConCommonH::entry(std::uint32_t c) {
+    if (!lookup || c == 0 || c > count) {
+        return nullptr;
+    }
+    return &lookup[c - 1];
+}
+
+const ControllerEntry* CConCommonH::entry(std::uint32_t c) const {
+    if (!lookup || c == 0 || c > count) {
+        return nullptr;
+    }
+    return &lookup[c - 1];
+}
+
+bool CConCommonH::hasEmulation(std::uint32_t c) const {
+    const ControllerEntry* e = entry(c);
+    return e != nullptr && e->emulation != nullptr;
 }
 
 bool CConCommonH::setupController(std::uint32_t c, std::uint32_t output, std::uint32_t valuators,
                                   std::uint32_t buttons) {
-    if (c == 0 || c > count || !lookup || valuators > ControllerEntry::kMaxChannels ||
-        buttons > ControllerEntry::kMaxChannels) {
+    ControllerEntry* e = entry(c);
+    if (e == nullptr || valuators > ControllerEntry::kMaxElements ||
+        buttons > ControllerEntry::kMaxElements) {
         return false;
     }
-    ControllerEntry& e = entry(c);
-    e.outputNumber = output;
-    e.valuatorCount = valuators;
-    e.buttonCount = buttons;
+    e->outputNumber = output;
+    e->valuatorCount = valuators;
+    e->buttonCount = buttons;
     for (std::uint32_t k = 1; k <= valuators; ++k) {
-        e.valuatorOrder[k - 1] = k;
-        e.valuatorScale[k - 1][0] = 0.0f;
-        e.valuatorScale[k - 1][1] = 0.0f;
-        e.valuatorScale[k - 1][2] = 1.0f;
-        e.valuatorScale[k - 1][3] = 0.0f;
+        e->valuatorOrder[k - 1] = k;
+        e->valuatorScale[k - 1][0] = 0.0f;
+        e->valuatorScale[k - 1][1] = 0.0f;
+        e->valuatorScale[k - 1][2] = 1.0f;
+        e->valuatorScale[k - 1][3] = 0.0f;
     }
     for (std::uint32_t k = 1; k <= buttons; ++k) {
-        e.buttonOrder[k - 1] = k;
+        e->buttonOrder[k - 1] = k;
     }
     return true;
 }
 
-bool CConCommonH::setEmulation(std::uint32_t c, std::uint32_t number, const float (&init)[6],
-                               const std::uint32_t (&axes)[6], std::uint32_t reset) {
-    if (c == 0 || c > count || !lookup) {
+bool CConCommonH::setEmulation(std::uint32_t c, std::uint32_t trackerNumber,
+                               const std::array<float, TrackerEmulation::kAxes>& init,
+                               const std::array<std::uint32_t, TrackerEmulation::kAxes>& axes,
+                               std::uint32_t resetButton) {
+    ControllerEntry* e = entry(c);
+    if (e == nullptr) {
         return false;
     }
-    ControllerEntry& e = entry(c);
-    if (!e.emulation) {
-        e.emulation = std::make_unique<TrackerEmulation>();
+    if (!e->emulation) {
+        e->emulation = std::make_unique<TrackerEmulation>();
     }
-    e.emulation->trackerNumber = number;
-    for (int axis = 0; axis < 6; ++axis) {
-        e.emulation->initValues[axis] = init[axis];
-        e.emulation->axisValuators[axis] = axes[axis];
-    }
-    e.emulation->resetButton = reset;
-    e.emulation->lastTime = 0.0;
+    e->emulation->trackerNumber = trackerNumber;
+    e->emulation->initValues = init;
+    e->emulation->axisValuators = axes;
+    e->emulation->resetButton = resetButton;
+    e->emulation->lastTime = 0.0;
     return true;
 }
 
@@ -106,9 +115,10 @@ std::int32_t CConCommonH::numberTrackers(std::uint32_t first) {
         return 0;
     }
     std::int32_t numbered = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        if (lookup[i].emulation) {
-            lookup[i].emulation->trackerNumber = first + static_cast<std::uint32_t>(numbered);
+    for (std::uint32_t c = 1; c <= count; ++c) {
+        TrackerEmulation* emulation = lookup[c - 1].emulation.get();
+        if (emulation != nullptr) {
+            emulation->trackerNumber = first + static_cast<std::uint32_t>(numbered);
             ++numbered;
         }
     }
@@ -116,44 +126,56 @@ std::int32_t CConCommonH::numberTrackers(std::uint32_t first) {
 }
 
 double CConCommonH::scaleValue(std::uint32_t c, std::uint32_t r, float x) const {
-    if (c == 0 || c > count || r == 0 || r > ControllerEntry::kMaxChannels || !lookup) {
+    const ControllerEntry* e = entry(c);
+    if (e == nullptr || r == 0 || r > ControllerEntry::kMaxElements) {
         return 0.0;
     }
-    const float(&scale)[4] = entry(c).valuatorScale[r - 1];
-    const double value = x;
-    const double square = value * value;
-    const double cube = value * square;
-    return (scale[0] * cube + scale[1] * square) + scale[2] * value + scale[3];
+    const float* a = e->valuatorScale[r - 1];
+    const double x1 = x;
+    const double x2 = x1 * x1;
+    const double x3 = x1 * x2;
+    return (a[0] * x3 + a[1] * x2) + a[2] * x1 + a[3];
 }
 
-void CConCommonH::applyMapping(const float* raw, const std::int32_t* buttons,
-                               ConData& out) const {
-    const ControllerEntry& e = entry(1);
-    for (std::uint32_t r = 1; r <= e.valuatorCount; ++r) {
-        const auto y = static_cast<float>(scaleValue(1, r, raw[r - 1]));
-        // setValuator drops output numbers 0 and those beyond the record.
-        out.setValuator(e.valuatorOrder[r - 1], y);
+bool CConCommonH::applyMapping(std::span<const float> rawValuators,
+                               std::span<const std::int32_t> rawButtons, ConData& out) const {
+    const ControllerEntry* e = entry(1);
+    if (e == nullptr) {
+        return false;
     }
-    for (std::uint32_t r = 1; r <= e.buttonCount; ++r) {
-        out.setButton(e.buttonOrder[r - 1], buttons[r - 1]);
+    const std::uint32_t published = out.getValuatorCount();
+    for (std::uint32_t r = 1; r <= e->valuatorCount && r <= rawValuators.size(); ++r) {
+        const auto y = static_cast<float>(scaleValue(1, r, rawValuators[r - 1]));
+        const std::uint32_t o = e->valuatorOrder[r - 1];
+        if (o >= 1 && o <= published) {
+            out.setValuator(o, y);
+        }
     }
-    out.setId(e.outputNumber + controllerBase);
+    for (std::uint32_t r = 1; r <= e->buttonCount && r <= rawButtons.size(); ++r) {
+        out.setButton(e->buttonOrder[r - 1], rawButtons[r - 1]);
+    }
+    const std::uint64_t id = std::uint64_t{e->outputNumber} + controllerBase;
+    if (id >= 1 && id <= 32) {
+        out.setId(static_cast<std::uint32_t>(id));
+    }
+    return true;
 }
 
 bool CConCommonH::resetEmulatedTracker(std::int32_t c, TraData* out, const ConData* from) const {
-    if (out == nullptr || c < 1 || static_cast<std::uint32_t>(c) > count || !lookup) {
+    if (out == nullptr || c < 1) {
         return false;
     }
-    const TrackerEmulation* emulation = entry(static_cast<std::uint32_t>(c)).emulation.get();
-    if (emulation == nullptr) {
+    const ControllerEntry* e = entry(static_cast<std::uint32_t>(c));
+    if (e == nullptr || !e->emulation) {
         return false;
     }
     if (from != nullptr) {
         out->setTimeStamp(from->getSeconds(), from->getMicroseconds());
     }
-    out->setId(emulation->trackerNumber);
-    for (int axis = 0; axis < 6; ++axis) {
-        out->setPose(axis, emulation->initValues[axis]);
+    const TrackerEmulation& emulation = *e->emulation;
+    out->setId(emulation.trackerNumber);
+    for (int axis = 0; axis < TrackerEmulation::kAxes; ++axis) {
+        out->setPose(axis, emulation.initValues[static_cast<std::size_t>(axis)]);
     }
     return true;
 }
@@ -162,31 +184,33 @@ bool CConCommonH::emulateTracker(std::uint32_t c, TraData* out, const ConData* c
     return emulateTrackerAt(c, out, con, currentTime());
 }
 
-bool CConCommonH::emulateTrackerAt(std::uint32_t c, TraData* out, const ConData* con,
-                                   double now) {
-    if (c == 0 || c > count || out == nullptr || con == nullptr || !lookup ||
-        !entry(c).emulation) {
+bool CConCommonH::emulateTrackerAt(std::uint32_t c, TraData* out, const ConData* con, double now) {
+    ControllerEntry* e = entry(c);
+    if (e == nullptr || out == nullptr || con == nullptr || !e->emulation) {
         return false;
     }
-    TrackerEmulation& emulation = *entry(c).emulation;
+    TrackerEmulation& emulation = *e->emulation;
+    const auto controller = static_cast<std::int32_t>(c);
+    // A held reset button keeps the clock running, so the first step after
+    // the release integrates over the time since the last step before it.
     if (emulation.resetButton != 0 && con->getButton(emulation.resetButton) == 1) {
-        resetEmulatedTracker(static_cast<std::int32_t>(c), out, con);
-        return true;
+        return resetEmulatedTracker(controller, out, con);
     }
     out->setTimeStamp(con->getSeconds(), con->getMicroseconds());
     out->setId(emulation.trackerNumber);
     if (emulation.lastTime == 0.0) {
         emulation.lastTime = now;
-        resetEmulatedTracker(static_cast<std::int32_t>(c), out, con);
-        return true;
+        return resetEmulatedTracker(controller, out, con);
     }
     stepTime = now - emulation.lastTime;
     emulation.lastTime = now;
-    for (int axis = 0; axis < 6; ++axis) {
-        const float speed = con->getValuator(emulation.axisValuators[axis]);
-        const auto increment = static_cast<float>(speed * stepTime);
-        const auto moved = static_cast<float>(out->getPose(axis) + increment);
-        out->setPose(axis, moved);
+    // The pose accumulates in the fixed-point record itself: a change below
+    // one unit of the record is lost, as the host would see it.
+    for (int axis = 0; axis < TrackerEmulation::kAxes; ++axis) {
+        const float v = con->getValuator(emulation.axisValuators[static_cast<std::size_t>(axis)]);
+        const auto increment = static_cast<float>(v * stepTime);
+        const float next = out->getPose(axis) + increment;
+        out->setPose(axis, next);
     }
     return true;
 }

@@ -154,7 +154,7 @@ std::int32_t CPallador::initSteps(InitInfo* info) {
 
     printInfo();
 
-    const ControllerEntry& entry = controllerMapping->entry(1);
+    const ControllerEntry& entry = *controllerMapping->entry(1);
     prevController.stampNow();
     curController.stampNow();
     curController.setValuatorCount(entry.valuatorCount);

@@ -165,7 +165,7 @@ std::int32_t CPallador::recvData(UpdateMasks* masks, std::int32_t /*unused*/) {
         if (!success) {
             return -1;
         }
-        masks->controller.mark(controllerMapping->entry(1).outputNumber +
+        masks->controller.mark(controllerMapping->entry(1)->outputNumber +
                                controllerMapping->controllerBase);
         prevController = curController;
     }

@@ -51,7 +51,7 @@ bool CPallador::publishEmulatedTracker(UpdateMask& trackerMask) {
     if (trackerEntry != nullptr) {
         log->debug("CPallador: TraData storage found", true);
         const std::uint32_t id =
-            controllerMapping->entry(1).emulation->trackerNumber + trackerOptions->outputBase;
+            controllerMapping->entry(1)->emulation->trackerNumber + trackerOptions->outputBase;
         curTracker.setId(id);
         *trackerEntry = curTracker;
         trackerMask.mark(id);
