@@ -9,7 +9,7 @@ namespace host {
 
 struct CommandLine {
     std::string configPath;
-    std::string pluginPath;   // empty: from the configuration, or the default
+    std::string pluginPath;  // empty: from the configuration, or the default
     std::int32_t debugLevel = 0;
     bool debugGiven = false;
     std::int64_t frames = 0;  // 0: no bound

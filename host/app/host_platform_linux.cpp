@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -50,8 +50,8 @@ bool fileExists(const std::string& path) {
 
 std::string makeTemporaryDirectory() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                          "/pallador-host.XXXXXX";
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/pallador-host.XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     return ::mkdtemp(name.data()) != nullptr ? std::string(name.data()) : std::string();
@@ -137,9 +137,9 @@ bool SimulatorProcess::start(const std::string& program, const std::string& link
             ::dup2(devNull, STDIN_FILENO);
             ::dup2(devNull, STDOUT_FILENO);
         }
-        std::vector<std::string> words = {program,       "--link",      link,       "--mode",
-                                          "sweep",       "--control-port", "0",     "--port-file",
-                                          portFile,      "--exit-with-parent"};
+        std::vector<std::string> words = {
+            program,          "--link", link,          "--mode", "sweep",
+            "--control-port", "0",      "--port-file", portFile, "--exit-with-parent"};
         std::vector<char*> argv;
         for (auto& word : words) {
             argv.push_back(word.data());

@@ -98,8 +98,7 @@ std::FILE* divertStandardOutput(const std::string& path) {
     }
     const int target = path.empty()
                            ? _dup(_fileno(stderr))
-                           : _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY,
-                                   0600);
+                           : _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0600);
     std::FILE* stream = target >= 0 ? _fdopen(original, "w") : nullptr;
     if (stream == nullptr || _dup2(target, _fileno(stdout)) < 0) {
         if (stream != nullptr) {

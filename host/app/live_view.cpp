@@ -46,8 +46,8 @@ std::string renderView(const ViewState& state) {
               state.port + format("   %.1f s", state.elapsed) + kEndLine;
     screen += "state: " + state.state + kEndLine;
     screen += format("frames/s %6.1f", state.framesPerSecond) +
-              format("   records/s %6.1f", state.recordsPerSecond) +
-              "   published " + std::to_string(state.published) + kEndLine;
+              format("   records/s %6.1f", state.recordsPerSecond) + "   published " +
+              std::to_string(state.published) + kEndLine;
     screen += kEndLine;
     if (!state.controller) {
         screen += std::string("controller: no record yet") + kEndLine;

@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     settings.debugGiven = line.debugGiven;
     settings.frames = line.frames;
     settings.seconds = line.seconds;
-    settings.mode = line.json                   ? host::OutputMode::json
+    settings.mode = line.json                  ? host::OutputMode::json
                     : host::stdoutIsTerminal() ? host::OutputMode::live
                                                : host::OutputMode::plain;
 

@@ -46,8 +46,9 @@ std::string plainLine(double t, const TraData& record) {
 }
 
 std::string jsonLine(double t, const ConData& record) {
-    std::string line = "{\"t\":" + fixed(t, 3) + ",\"kind\":\"controller\",\"id\":" +
-                       std::to_string(record.getId()) + ",\"valuators\":[";
+    std::string line = "{\"t\":" + fixed(t, 3) +
+                       ",\"kind\":\"controller\",\"id\":" + std::to_string(record.getId()) +
+                       ",\"valuators\":[";
     for (std::uint32_t n = 1; n <= valuatorsOf(record); ++n) {
         line += (n > 1 ? "," : "") + fixed(record.getValuator(n), 3);
     }
@@ -60,8 +61,9 @@ std::string jsonLine(double t, const ConData& record) {
 }
 
 std::string jsonLine(double t, const TraData& record) {
-    std::string line = "{\"t\":" + fixed(t, 3) + ",\"kind\":\"tracker\",\"id\":" +
-                       std::to_string(record.getId()) + ",\"pose\":[";
+    std::string line = "{\"t\":" + fixed(t, 3) +
+                       ",\"kind\":\"tracker\",\"id\":" + std::to_string(record.getId()) +
+                       ",\"pose\":[";
     for (int axis = 0; axis < 6; ++axis) {
         line += (axis > 0 ? "," : "") + fixed(record.getPose(axis), 5);
     }

@@ -1,9 +1,10 @@
+#include "host/app/host_config.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "host/app/command_line.h"
-#include "host/app/host_config.h"
 #include "host/app/record_format.h"
 #include "host/app/session.h"
 
@@ -43,7 +44,8 @@ TEST(HostConfigText, FaultyHostLinesNameFileAndLine) {
     for (int i = 0; i < 33; ++i) {
         many += "baud 9600\n";
     }
-    EXPECT_EQ(parseConfig(many, "c.conf").error, "c.conf:33: more than 32 option lines for one device");
+    EXPECT_EQ(parseConfig(many, "c.conf").error,
+              "c.conf:33: more than 32 option lines for one device");
 
     std::string wide = "buttonorder";
     for (int i = 0; i < 65; ++i) {

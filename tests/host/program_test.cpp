@@ -79,9 +79,9 @@ TEST_F(HostProgram, JsonLinesAreExactlyThePublishedRecords) {
 
 TEST_F(HostProgram, JsonCarriesTheEmulatedTrackerToo) {
     ASSERT_TRUE(sim->ok("mode fresh"));
-    auto program = run({configWith("tracker.conf",
-                                   "emulatetracker 1 [0, 0, 1.5, 0, 0, 0] 1 2 3 4 5 6 12\n"),
-                        "--json", "--frames", "3"});
+    auto program =
+        run({configWith("tracker.conf", "emulatetracker 1 [0, 0, 1.5, 0, 0, 0] 1 2 3 4 5 6 12\n"),
+             "--json", "--frames", "3"});
     EXPECT_EQ(program->wait(30000), 0) << program->err();
     const std::string out = program->out();
     EXPECT_EQ(countOf(out, "\"kind\":\"controller\""), 3u) << out;
@@ -149,7 +149,8 @@ TEST_F(HostProgram, LineHungUpAndReplugedUnderTheSamePathIsPickedUpAgain) {
     ASSERT_TRUE(program->waitForErr("pallador-host: device back on " + sim->portName(), 15000))
         << program->err();
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (linesOf(program->out()).size() <= before + 3 && std::chrono::steady_clock::now() < until) {
+    while (linesOf(program->out()).size() <= before + 3 &&
+           std::chrono::steady_clock::now() < until) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     program->signal(SIGTERM);
