@@ -10,6 +10,10 @@ for package in cmake make g++ libgtest-dev libgmock-dev googletest libbenchmark-
                g++-mingw-w64-i686 wine wine32:i386 clang lld valgrind python3; do
   have "$package" || need+=("$package")
 done
+# Plotting recordings (scripts/plot.py) is asked for with --plot.
+if [ "${1:-}" = "--plot" ]; then
+  have python3-matplotlib || need+=(python3-matplotlib)
+fi
 if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"
   export DEBIAN_FRONTEND=noninteractive

@@ -1,0 +1,32 @@
+// The program's command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace host {
+
+struct CommandLine {
+    std::string configPath;
+    std::string pluginPath;  // empty: from the configuration, or the default
+    std::int32_t debugLevel = 0;
+    bool debugGiven = false;
+    std::int64_t frames = 0;  // 0: no bound
+    double seconds = 0;       // 0: no bound
+    bool json = false;
+    bool simulate = false;
+    bool help = false;
+};
+
+struct CommandLineResult {
+    CommandLine line;
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+
+CommandLineResult parseCommandLine(const std::vector<std::string>& arguments);
+
+extern const char* const kUsage;
+
+}  // namespace host

@@ -1,0 +1,53 @@
+// The host's own configuration text: which plug-in to load, the device's
+// name and the device's option lines, each with the number of the line it
+// came from so that the plug-in's messages point into the user's file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace host {
+
+struct OptionText {
+    std::uint32_t lineNumber = 0;
+    std::string keyword;
+    std::vector<std::string> arguments;
+};
+
+struct HostConfig {
+    std::string pluginPath;  // empty: the plug-in next to the program
+    std::string deviceName = "pallador";
+    std::vector<OptionText> options;
+};
+
+// The outcome of reading a configuration: the record, or the first fault as
+// "FILE:LINE: text".
+struct ConfigResult {
+    HostConfig config;
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+
+// What a device configuration record has room for.
+constexpr std::size_t kMaxOptionLines = 32;
+constexpr std::size_t kMaxArguments = 64;
+
+// Splits a line into words at blanks; a word that begins with "[" runs to
+// its "]" with the blanks inside kept; a word that begins with "#" starts a
+// comment. False when a bracket is left open.
+bool splitWords(const std::string& line, std::vector<std::string>& words);
+
+// `fileName` only names the text in messages.
+ConfigResult parseConfig(const std::string& text, const std::string& fileName);
+ConfigResult readConfigFile(const std::string& path);
+
+// Points the device at `port`: the last port line takes it, or a port line
+// is added. False when there is no room for another line.
+bool overridePort(HostConfig& config, const std::string& port);
+
+// The port the plug-in will open: the last port line's argument, or the
+// plug-in's default.
+std::string portOf(const HostConfig& config);
+
+}  // namespace host

@@ -1,0 +1,368 @@
+#include "host/app/session.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iostream>
+#include <thread>
+
+#include "host/app/host_platform.h"
+#include "host/app/record_format.h"
+#include "storage/UpdateMask.h"
+
+namespace host {
+
+namespace {
+
+// Every call failing this many times in a row, with the run flag still set,
+// means the line is gone.
+constexpr int kFailuresForOutage = 3;
+// A call that returns without data after this long was probing.
+constexpr double kProbeSeconds = 1.5;
+constexpr auto kRedrawInterval = std::chrono::milliseconds(50);
+
+std::vector<std::string> tailOf(const std::string& path, std::size_t count) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return {};
+    }
+    file.seekg(0, std::ios::end);
+    const std::streamoff size = file.tellg();
+    const std::streamoff from = std::max<std::streamoff>(0, size - 4096);
+    file.seekg(from);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (!line.empty()) {
+            lines.push_back(line);
+        }
+        start = end + 1;
+    }
+    if (from > 0 && !lines.empty()) {
+        lines.erase(lines.begin());  // cut in the middle
+    }
+    if (lines.size() > count) {
+        lines.erase(lines.begin(), lines.end() - static_cast<std::ptrdiff_t>(count));
+    }
+    return lines;
+}
+
+bool anyMarked(const UpdateMask& mask) {
+    return (mask.bytes[0] | mask.bytes[1] | mask.bytes[2] | mask.bytes[3]) != 0;
+}
+
+}  // namespace
+
+int backoffSeconds(int attempt) {
+    return attempt >= 3 ? 8 : 1 << std::max(attempt, 0);
+}
+
+Session::Session(SessionSettings settings)
+    : settings_(std::move(settings)), port_(portOf(settings_.config)) {
+    hostLog_.setName("pallador-host");
+    hostLog_.debugLevel = settings_.debugLevel;
+    view_.device = settings_.config.deviceName;
+    view_.port = port_;
+    view_.logPath = settings_.logPath;
+    for (const OptionText& option : settings_.config.options) {
+        std::string keyword = option.keyword;
+        for (char& c : keyword) {
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        view_.trackerConfigured = view_.trackerConfigured || keyword == "emulatetracker";
+    }
+}
+
+Session::~Session() {
+    destroyDevice();
+}
+
+void Session::requestStop() {
+    stop_.store(true);
+    initRecord_.setRunning(false);
+}
+
+double Session::elapsed() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin_).count();
+}
+
+bool Session::limitReached() const {
+    return stop_.load() || (settings_.frames > 0 && controllerRecords_ >= settings_.frames) ||
+           (settings_.seconds > 0 && elapsed() >= settings_.seconds);
+}
+
+void Session::note(const std::string& text) {
+    std::cout.flush();
+    std::fflush(stdout);
+    // In the live view the plug-in's log is where the user reads notes too.
+    std::fprintf(settings_.mode == OutputMode::live ? stdout : stderr, "pallador-host: %s\n",
+                 text.c_str());
+    std::fflush(settings_.mode == OutputMode::live ? stdout : stderr);
+}
+
+void Session::setState(const std::string& state, bool tell) {
+    if (state == state_) {
+        return;
+    }
+    state_ = state;
+    view_.state = state;
+    if (tell) {
+        note(state);
+    }
+    tick(true);
+}
+
+bool Session::createDevice() {
+    deviceConfig_ = std::make_unique<hostkit::Config>(settings_.config.deviceName);
+    for (const OptionText& option : settings_.config.options) {
+        deviceConfig_->add(option.lineNumber, option.keyword, option.arguments);
+    }
+    // Each device starts on empty storages: nothing else publishes into them.
+    controllers_.setCount(0);
+    trackers_.setCount(0);
+    device_ = plugin_->createDev(deviceConfig_->get(), settings_.debugGiven ? &hostLog_ : nullptr);
+    if (device_ == nullptr) {
+        note("the plug-in created no device");
+        return false;
+    }
+    initRecord_.setRunning(!stop_.load());
+    const std::int32_t result = device_->init(initRecord_.get());
+    std::cout.flush();
+    std::fflush(stdout);
+    if (result != 1) {
+        destroyDevice();
+        return false;
+    }
+    device_->configure();
+    device_->start();
+    return true;
+}
+
+void Session::destroyDevice() {
+    if (device_ == nullptr) {
+        return;
+    }
+    device_->stop();
+    plugin_->deleteDev(device_);
+    device_ = nullptr;
+    std::cout.flush();
+    std::fflush(stdout);
+}
+
+bool Session::pause(int seconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+        if (limitReached()) {
+            return false;
+        }
+        tick(false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return !limitReached();
+}
+
+bool Session::recover() {
+    setState("device lost on " + port_ + ", retrying...", true);
+    destroyDevice();
+    for (int attempt = 0;; ++attempt) {
+        if (!pause(backoffSeconds(attempt))) {
+            return false;
+        }
+        if (createDevice()) {
+            note("device back on " + port_);
+            setState("waiting for the device on " + port_, true);
+            return true;
+        }
+        if (limitReached()) {
+            return false;
+        }
+    }
+}
+
+void Session::emit(const ConData& record) {
+    ++controllerRecords_;
+    ++windowRecords_;
+    ++view_.published;
+    const double t = elapsed();
+    switch (settings_.mode) {
+        case OutputMode::plain:
+            std::fprintf(settings_.out, "%s\n", plainLine(t, record).c_str());
+            break;
+        case OutputMode::json:
+            std::fprintf(settings_.out, "%s\n", jsonLine(t, record).c_str());
+            break;
+        case OutputMode::live:
+            view_.controller = record;
+            break;
+    }
+}
+
+void Session::emit(const TraData& record) {
+    ++windowRecords_;
+    ++view_.published;
+    const double t = elapsed();
+    switch (settings_.mode) {
+        case OutputMode::plain:
+            std::fprintf(settings_.out, "%s\n", plainLine(t, record).c_str());
+            break;
+        case OutputMode::json:
+            std::fprintf(settings_.out, "%s\n", jsonLine(t, record).c_str());
+            break;
+        case OutputMode::live:
+            view_.tracker = record;
+            break;
+    }
+}
+
+void Session::collect() {
+    UpdateMasks& masks = *initRecord_.masks();
+    for (std::uint32_t id = 1; id <= 32; ++id) {
+        if (!masks.controller.isMarked(id)) {
+            continue;
+        }
+        controllers_.lock();
+        std::optional<ConData> found;
+        for (std::uint32_t i = 1; i <= std::min(controllers_.count(), 32u); ++i) {
+            const ConData* entry = controllers_.controller(i);
+            if (entry != nullptr && entry->getId() == id) {
+                found = *entry;
+                break;
+            }
+        }
+        controllers_.unlock();
+        if (found) {
+            emit(*found);
+        }
+    }
+    for (std::uint32_t id = 1; id <= 32; ++id) {
+        if (!masks.tracker.isMarked(id)) {
+            continue;
+        }
+        trackers_.lock();
+        std::optional<TraData> found;
+        for (std::uint32_t i = 1; i <= std::min(trackers_.count(), 32u); ++i) {
+            const TraData* entry = trackers_.tracker(i);
+            if (entry != nullptr && entry->getId() == id) {
+                found = *entry;
+                break;
+            }
+        }
+        trackers_.unlock();
+        if (found) {
+            emit(*found);
+        }
+    }
+    std::fflush(settings_.out);
+}
+
+void Session::tick(bool changed) {
+    const auto now = std::chrono::steady_clock::now();
+    const double window = std::chrono::duration<double>(now - windowStart_).count();
+    bool redraw = changed && now - lastDraw_ >= kRedrawInterval;
+    if (window >= 1.0) {
+        view_.framesPerSecond = static_cast<double>(windowFrames_) / window;
+        view_.recordsPerSecond = static_cast<double>(windowRecords_) / window;
+        windowFrames_ = 0;
+        windowRecords_ = 0;
+        windowStart_ = now;
+        redraw = true;
+    }
+    if (settings_.mode != OutputMode::live || !redraw) {
+        return;
+    }
+    lastDraw_ = now;
+    view_.elapsed = elapsed();
+    view_.logTail = tailOf(settings_.logPath, 6);
+    const std::string screen = renderView(view_);
+    std::fputs(screen.c_str(), settings_.out);
+    std::fflush(settings_.out);
+}
+
+int Session::run() {
+    begin_ = std::chrono::steady_clock::now();
+    windowStart_ = begin_;
+    if (settings_.mode == OutputMode::live) {
+        std::fputs("\x1b[2J", settings_.out);
+    }
+    plugin_ = std::make_unique<hostkit::Plugin>(settings_.pluginPath);
+    if (!plugin_->loaded()) {
+        note(plugin_->error());
+        return 1;
+    }
+    // The seconds bound holds even while a call is blocked on the line.
+    std::thread watch;
+    if (settings_.seconds > 0) {
+        watch = std::thread([this] {
+            while (!stop_.load()) {
+                if (elapsed() >= settings_.seconds) {
+                    initRecord_.setRunning(false);
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+    }
+    const auto finish = [&](int status) {
+        stop_.store(true);
+        if (watch.joinable()) {
+            watch.join();
+        }
+        destroyDevice();
+        return status;
+    };
+    if (!createDevice()) {
+        note("init failed for " + settings_.config.deviceName + " on " + port_);
+        return finish(1);
+    }
+    setState("waiting for the device on " + port_, true);
+    int failures = 0;
+    while (!limitReached()) {
+        initRecord_.clearMasks();
+        const auto callStart = std::chrono::steady_clock::now();
+        const std::int32_t result = device_->recvData(initRecord_.masks(), 0);
+        const double took =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - callStart).count();
+        std::cout.flush();
+        std::fflush(stdout);
+        UpdateMasks& masks = *initRecord_.masks();
+        const bool changed = anyMarked(masks.controller) || anyMarked(masks.tracker);
+        if (changed) {
+            collect();
+        }
+        if (!initRecord_.running()) {
+            break;
+        }
+        if (result == 1) {
+            failures = 0;
+            if (changed || took < kProbeSeconds) {
+                ++windowFrames_;
+                setState("receiving from " + port_, true);
+            } else {
+                setState("waiting for the device on " + port_, true);
+            }
+        } else if (++failures >= kFailuresForOutage) {
+            failures = 0;
+            if (!recover()) {
+                break;
+            }
+        }
+        tick(changed);
+    }
+    const int status = finish(0);
+    if (settings_.mode == OutputMode::live) {
+        tick(true);
+        std::fprintf(settings_.out, "\nplug-in log kept in %s\n", settings_.logPath.c_str());
+        std::fflush(settings_.out);
+    }
+    return status;
+}
+
+}  // namespace host

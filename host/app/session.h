@@ -1,0 +1,91 @@
+// One run of the device: the plug-in loaded once, the device created,
+// initialised and read until a bound is reached or a stop is asked for, and
+// re-created while its line is gone.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "device/CBase.h"
+#include "host/app/command_line.h"
+#include "host/app/host_config.h"
+#include "host/app/live_view.h"
+#include "host/kit/config.h"
+#include "host/kit/init_record.h"
+#include "host/kit/plugin.h"
+#include "host/kit/storage.h"
+#include "support/CMessageH.h"
+
+namespace host {
+
+enum class OutputMode { plain, json, live };
+
+struct SessionSettings {
+    HostConfig config;
+    std::string pluginPath;
+    std::int32_t debugLevel = 0;
+    bool debugGiven = false;
+    std::int64_t frames = 0;
+    double seconds = 0;
+    OutputMode mode = OutputMode::plain;
+    std::FILE* out = nullptr;  // the host's own output
+    std::string logPath;       // live view: where the plug-in writes
+};
+
+// The pauses between attempts to re-create a lost device: 1, 2, 4, 8, 8 ... s.
+int backoffSeconds(int attempt);
+
+class Session {
+public:
+    explicit Session(SessionSettings settings);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // 0 after a stop or a bounded run, 1 when the plug-in cannot be loaded
+    // or the first init fails.
+    int run();
+
+    // Safe from a signal handler or another thread.
+    void requestStop();
+
+private:
+    bool createDevice();
+    void destroyDevice();
+    bool recover();
+    bool pause(int seconds);
+    void collect();
+    void emit(const ConData& record);
+    void emit(const TraData& record);
+    void note(const std::string& text);
+    void setState(const std::string& state, bool tell);
+    void tick(bool changed);
+    double elapsed() const;
+    bool limitReached() const;
+
+    SessionSettings settings_;
+    std::string port_;
+    std::unique_ptr<hostkit::Plugin> plugin_;
+    hostkit::Storage trackers_{hostkit::StorageKind::tracker};
+    hostkit::Storage controllers_{hostkit::StorageKind::controller};
+    hostkit::InitRecord initRecord_{&trackers_, &controllers_};
+    std::unique_ptr<hostkit::Config> deviceConfig_;
+    CMessageH hostLog_;
+    CBase* device_ = nullptr;
+
+    std::atomic<bool> stop_{false};
+    std::chrono::steady_clock::time_point begin_;
+    std::int64_t controllerRecords_ = 0;
+    ViewState view_;
+    std::string state_;
+    std::chrono::steady_clock::time_point lastDraw_{};
+    std::chrono::steady_clock::time_point windowStart_{};
+    long long windowFrames_ = 0;
+    long long windowRecords_ = 0;
+};
+
+}  // namespace host
