@@ -172,8 +172,9 @@ TEST_F(DriverTest, StreamingDeviceKeepsProbingUntilTheLineFallsSilent) {
     EXPECT_FALSE(finished) << "a streaming device never ends a probe";
     ASSERT_TRUE(sim->ok("stream off"));
     call.join();
+    // Once the stream stops, the last probe may see a clean answer and
+    // detect the device: both end the call with 1.
     EXPECT_EQ(result, 1);
-    EXPECT_EQ(output.find("AD-box detected"), std::string::npos);
     std::size_t probes = 0;
     for (auto at = output.find("Trying to detect."); at != std::string::npos;
          at = output.find("Trying to detect.", at + 1)) {
