@@ -40,12 +40,27 @@ struct Options {
     std::string plugin = PALLADOR_PLUGIN_PATH;
 };
 
+struct CpuTime {
+    double user = 0.0;
+    double system = 0.0;
+    long voluntarySwitches = 0;
+};
+
+CpuTime cpuTime() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+    };
+    return {seconds(usage.ru_utime), seconds(usage.ru_stime), usage.ru_nvcsw};
+}
+
 struct Result {
     int baud = 0;
     std::size_t calls = 0;
     std::size_t failedCalls = 0;
     std::vector<FrameStamp> published;
-    double cpuSeconds = 0.0;
+    CpuTime cpu;
     double wallSeconds = 0.0;
 };
 
@@ -55,18 +70,11 @@ std::int64_t monotonicMicroseconds() {
     return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
 
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 // The host sees valuator 1 as the stored fixed-point word of its entry;
-// this gives back the frame word that produced it (the steps of 2/1023 are
-// wider than the fixed point's, so each word has its own stored value).
+// this gives back the frame word that produced it. The steps of 2/1023 are
+// wider than the fixed point's, but storing truncates toward zero, so 511
+// and 512 (about -0.001 and +0.001) both store 0: that value names no word
+// (-1), and the second of two such frames publishes nothing at all.
 std::map<std::uint32_t, int> storedToWord() {
     std::map<std::uint32_t, int> table;
     ConData scratch{};
@@ -74,7 +82,10 @@ std::map<std::uint32_t, int> storedToWord() {
     scratch.setValuatorCount(frame::kValuators);
     for (int w = 0; w < 1024; ++w) {
         scratch.setValuator(1, frame::decodeValuator(static_cast<std::uint16_t>(w)));
-        table[scratch.valuators[0]] = w;
+        const auto [at, inserted] = table.emplace(scratch.valuators[0], w);
+        if (!inserted) {
+            at->second = -1;
+        }
     }
     return table;
 }
@@ -146,7 +157,7 @@ bool measure(const hostkit::Plugin& plugin, SimControl& sim, const std::string& 
     result.baud = baud;
     result.published.reserve(static_cast<std::size_t>(seconds * baud / 140.0 * 1.2) + 16);
     sim.command("stamps on");
-    const double cpuStart = cpuSeconds();
+    const CpuTime cpuStart = cpuTime();
     const std::int64_t start = monotonicMicroseconds();
     const auto end = start + static_cast<std::int64_t>(seconds * 1e6);
     for (;;) {
@@ -165,7 +176,9 @@ bool measure(const hostkit::Plugin& plugin, SimControl& sim, const std::string& 
             break;
         }
     }
-    result.cpuSeconds = cpuSeconds() - cpuStart;
+    const CpuTime cpuEnd = cpuTime();
+    result.cpu = {cpuEnd.user - cpuStart.user, cpuEnd.system - cpuStart.system,
+                  cpuEnd.voluntarySwitches - cpuStart.voluntarySwitches};
     device->stop();
     plugin.deleteDev(device);
     return true;
@@ -183,17 +196,23 @@ void report(const Result& result, const std::vector<FrameStamp>& deviceStamps,
         rate = static_cast<double>(n - 1) / span;
     }
     const LatencySummary latency = summariseLatency(deviceStamps, result.published);
-    const double cpuPerFrame = n == 0 ? 0.0 : result.cpuSeconds / static_cast<double>(n) * 1e6;
+    const double frames = n == 0 ? 1.0 : static_cast<double>(n);
+    const double cpuSeconds = result.cpu.user + result.cpu.system;
     std::printf(
         "baud=%d seconds=%.2f calls=%zu failed=%zu published=%zu device_frames=%zu "
-        "rate=%.2f capacity=%.2f ratio=%.4f latency_median_us=%.1f latency_p99_us=%.1f "
-        "latency_max_us=%.1f matched=%zu unmatched=%zu cpu_us_per_frame=%.2f cpu_percent=%.2f "
+        "rate=%.2f capacity=%.2f ratio=%.4f read_ratio=%.4f latency_median_us=%.1f "
+        "latency_p99_us=%.1f "
+        "latency_max_us=%.1f matched=%zu unmatched=%zu cpu_us_per_frame=%.2f "
+        "user_us_per_frame=%.2f system_us_per_frame=%.2f wakeups_per_frame=%.1f cpu_percent=%.2f "
         "sim_overruns=%s\n",
         result.baud, result.wallSeconds, result.calls, result.failedCalls, n, deviceStamps.size(),
-        rate, capacity, rate / capacity, latency.medianMicroseconds, latency.p99Microseconds,
-        latency.maxMicroseconds, latency.matched, latency.unmatched, cpuPerFrame,
-        result.wallSeconds > 0.0 ? result.cpuSeconds / result.wallSeconds * 100.0 : 0.0,
-        status.c_str());
+        rate, capacity, rate / capacity,
+        static_cast<double>(result.calls) / result.wallSeconds / capacity,
+        latency.medianMicroseconds, latency.p99Microseconds, latency.maxMicroseconds,
+        latency.matched, latency.unmatched, cpuSeconds / frames * 1e6,
+        result.cpu.user / frames * 1e6, result.cpu.system / frames * 1e6,
+        static_cast<double>(result.cpu.voluntarySwitches) / frames,
+        result.wallSeconds > 0.0 ? cpuSeconds / result.wallSeconds * 100.0 : 0.0, status.c_str());
     std::fflush(stdout);
 }
 
