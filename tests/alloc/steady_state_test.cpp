@@ -110,10 +110,17 @@ protected:
 
 // Without this the checks below would pass with a counter that sees
 // nothing.
+// The blocks escape through a volatile sink, so an optimising build cannot
+// drop the allocations as unused.
+void* volatile allocationSink = nullptr;
+
 TEST(AllocationCounter, SeesAllocationsWhileCounting) {
     allocation_counter::start();
     auto* box = new std::vector<int>(16);
+    allocationSink = box;
+    allocationSink = box->data();
     void* block = std::malloc(32);
+    allocationSink = block;
     allocation_counter::stop();
     std::free(block);
     delete box;
