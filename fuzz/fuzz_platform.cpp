@@ -1,0 +1,297 @@
+// The platform backends the fuzz build puts in place of the Linux serial
+// line, clock and dynamic loader (the mutex stays the real one). Everything
+// is deterministic and nothing waits: a run's behaviour depends only on its
+// input, and thousands of runs fit in a second.
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+#include "fuzz/fuzz_line.h"
+#include "platform/platform.h"
+
+namespace {
+
+// 2023-11-14 22:13:20 UTC, far from any 32-bit overflow.
+constexpr std::int64_t kEpochMicroseconds = 1700000000LL * 1000000;
+
+struct Line {
+    std::deque<std::uint8_t> unread;
+    std::deque<std::vector<std::uint8_t>> answers;
+    std::size_t queued = 0;  // bytes in answers
+    std::int64_t clock = 0;  // virtual microseconds since kEpochMicroseconds
+    fuzzline::SilenceHook hook = nullptr;
+    void* hookContext = nullptr;
+    int openLines = 0;
+    int openLibraries = 0;
+};
+
+Line& line() {
+    static Line state;
+    return state;
+}
+
+bool fail(int code) {
+    errno = code;
+    return false;
+}
+
+// Ten bit times per byte at 8N1; an unknown rate counts as 9600 baud.
+std::int64_t byteMicroseconds(std::uint32_t baud) {
+    return 10000000 / (baud != 0 ? baud : 9600);
+}
+
+// The library handle is an address that nothing dereferences.
+char fakeLibrary;
+
+}  // namespace
+
+namespace fuzzline {
+
+void reset() {
+    Line& state = line();
+    state.unread.clear();
+    state.answers.clear();
+    state.queued = 0;
+    state.clock = 0;
+}
+
+void put(const std::uint8_t* bytes, std::size_t size) {
+    line().unread.insert(line().unread.end(), bytes, bytes + size);
+}
+
+void queueAnswer(const std::uint8_t* bytes, std::size_t size) {
+    line().answers.emplace_back(bytes, bytes + size);
+    line().queued += size;
+}
+
+std::size_t pending() {
+    return line().unread.size() + line().queued;
+}
+
+void onSilence(SilenceHook hook, void* context) {
+    line().hook = hook;
+    line().hookContext = context;
+}
+
+int openLines() {
+    return line().openLines;
+}
+int openLibraries() {
+    return line().openLibraries;
+}
+
+}  // namespace fuzzline
+
+namespace platform {
+
+// ---- clock, threads, byte order, error text ------------------------------------
+
+ClockReading readClock() {
+    const std::int64_t now = kEpochMicroseconds + line().clock;
+    ClockReading reading{};
+    reading.seconds = static_cast<std::int32_t>(now / 1000000);
+    reading.milliseconds = static_cast<std::uint16_t>(now / 1000 % 1000);
+    return reading;
+}
+
+std::int64_t monotonicMicroseconds() {
+    return line().clock;
+}
+
+std::uint32_t currentThreadId() {
+    return 1;
+}
+
+void sleepMilliseconds(std::uint32_t milliseconds) {
+    line().clock += static_cast<std::int64_t>(milliseconds) * 1000;
+}
+
+std::uint32_t hostToNet(std::uint32_t value) {
+    return htonl(value);
+}
+std::uint32_t netToHost(std::uint32_t value) {
+    return ntohl(value);
+}
+
+std::string lastErrorText() {
+    const char* text = std::strerror(errno);
+    return text != nullptr ? std::string(text) : std::string();
+}
+
+// ---- serial line ------------------------------------------------------------------
+
+struct SerialLine::FoundSettings {};
+
+SerialLine::SerialLine() = default;
+
+SerialLine::~SerialLine() {
+    if (isOpen()) {
+        close();
+    }
+}
+
+bool SerialLine::isOpen() const {
+    return handle_ != kClosed;
+}
+
+// Any name opens but the empty one, which no system has a device for.
+bool SerialLine::open(const char* name) {
+    if (isOpen()) {
+        return fail(EBUSY);
+    }
+    if (name == nullptr) {
+        return fail(EFAULT);
+    }
+    if (name[0] == '\0') {
+        return fail(ENOENT);
+    }
+    handle_ = 3;
+    applied_ = PortAttributes{};
+    applied_.dcb.DCBlength = sizeof(Dcb);
+    applied_.dcb.BaudRate = 9600;
+    applied_.dcb.ByteSize = 8;
+    ++line().openLines;
+    return true;
+}
+
+bool SerialLine::close() {
+    if (!isOpen()) {
+        return fail(EBADF);
+    }
+    handle_ = kClosed;
+    --line().openLines;
+    return true;
+}
+
+bool SerialLine::getState(PortAttributes& attributes) {
+    return getLineSettings(attributes.dcb) && getTimeouts(attributes.timeouts);
+}
+
+bool SerialLine::setState(const PortAttributes& attributes) {
+    return setLineSettings(attributes.dcb) && setTimeouts(attributes.timeouts);
+}
+
+bool SerialLine::getLineSettings(Dcb& dcb) {
+    if (!isOpen()) {
+        return fail(EBADF);
+    }
+    dcb = applied_.dcb;
+    return true;
+}
+
+bool SerialLine::getTimeouts(CommTimeouts& timeouts) {
+    if (!isOpen()) {
+        return fail(EBADF);
+    }
+    timeouts = applied_.timeouts;
+    return true;
+}
+
+// As a terminal does: only rates and sizes it knows.
+bool SerialLine::setLineSettings(const Dcb& dcb) {
+    if (!isOpen()) {
+        return fail(EBADF);
+    }
+    if (dcb.BaudRate == 0 || dcb.BaudRate > 921600 || dcb.ByteSize < 5 || dcb.ByteSize > 8) {
+        return fail(EINVAL);
+    }
+    applied_.dcb = dcb;
+    return true;
+}
+
+bool SerialLine::setTimeouts(const CommTimeouts& timeouts) {
+    if (!isOpen()) {
+        return fail(EBADF);
+    }
+    applied_.timeouts = timeouts;
+    return true;
+}
+
+// What has come, up to the count; a read left short has waited out its
+// total time-out, on the virtual clock.
+bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transferred) {
+    transferred = 0;
+    if (!isOpen()) {
+        return fail(EBADF);
+    }
+    if (count == 0) {
+        return true;
+    }
+    if (buffer == nullptr) {
+        return fail(EFAULT);
+    }
+    Line& state = line();
+    const std::size_t taken = state.unread.size() < count ? state.unread.size() : count;
+    std::copy_n(state.unread.begin(), taken, static_cast<std::uint8_t*>(buffer));
+    state.unread.erase(state.unread.begin(), state.unread.begin() + static_cast<long>(taken));
+    transferred = static_cast<std::uint32_t>(taken);
+    state.clock += static_cast<std::int64_t>(taken) * byteMicroseconds(applied_.dcb.BaudRate);
+    if (taken < count) {
+        const CommTimeouts& timeouts = applied_.timeouts;
+        state.clock += (static_cast<std::int64_t>(timeouts.ReadTotalTimeoutMultiplier) * count +
+                        timeouts.ReadTotalTimeoutConstant) *
+                       1000;
+        if (state.hook != nullptr) {
+            state.hook(state.hookContext);
+        }
+    }
+    return true;
+}
+
+bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& transferred) {
+    transferred = 0;
+    if (!isOpen()) {
+        return fail(EBADF);
+    }
+    if (count == 0) {
+        return true;
+    }
+    if (bytes == nullptr) {
+        return fail(EFAULT);
+    }
+    Line& state = line();
+    transferred = count;
+    state.clock += static_cast<std::int64_t>(count) * byteMicroseconds(applied_.dcb.BaudRate);
+    for (std::uint32_t k = 0; k < count && !state.answers.empty(); ++k) {
+        const std::vector<std::uint8_t>& answer = state.answers.front();
+        state.unread.insert(state.unread.end(), answer.begin(), answer.end());
+        state.queued -= answer.size();
+        state.answers.pop_front();
+    }
+    return true;
+}
+
+// ---- dynamic libraries --------------------------------------------------------------
+
+// Names that look like a library are found; nothing is read from disk.
+LibraryHandle loadLibrary(const char* name) {
+    if (name == nullptr) {
+        return nullptr;
+    }
+    const std::size_t length = std::strlen(name);
+    const bool looksLikeLibrary = (length > 3 && std::strcmp(name + length - 3, ".so") == 0) ||
+                                  (length > 4 && std::strcmp(name + length - 4, ".dll") == 0);
+    if (!looksLikeLibrary) {
+        return nullptr;
+    }
+    ++line().openLibraries;
+    return &fakeLibrary;
+}
+
+void freeLibrary(LibraryHandle library) {
+    if (library != nullptr) {
+        --line().openLibraries;
+    }
+}
+
+void* findSymbol(LibraryHandle library, const char* name) {
+    (void)library;
+    (void)name;
+    return nullptr;
+}
+
+}  // namespace platform
