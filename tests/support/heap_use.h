@@ -1,0 +1,16 @@
+// What the process holds on its heaps right now, for tests that watch for
+// leaks across many cycles.
+#pragma once
+
+#include <cstdint>
+
+namespace testing_support {
+
+// Bytes in blocks the C runtime has handed out and not had back (the
+// plug-in's and the test's alike); -1 when the system cannot tell.
+std::int64_t heapBytesInUse();
+
+// Resident (Linux) or private (Windows) bytes of the whole process.
+std::int64_t processMemoryBytes();
+
+}  // namespace testing_support
