@@ -10,7 +10,7 @@ namespace testing_support {
 // plug-in's and the test's alike); -1 when the system cannot tell.
 std::int64_t heapBytesInUse();
 
-// Resident (Linux) or private (Windows) bytes of the whole process.
+// Resident bytes (the working set on Windows) of the whole process.
 std::int64_t processMemoryBytes();
 
 }  // namespace testing_support

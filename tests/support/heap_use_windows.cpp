@@ -1,5 +1,6 @@
-#include <psapi.h>
 #include <windows.h>
+// psapi.h needs the types of windows.h first.
+#include <psapi.h>
 
 #include <vector>
 
@@ -35,14 +36,13 @@ std::int64_t heapBytesInUse() {
 }
 
 std::int64_t processMemoryBytes() {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
+    // The working set: Wine leaves the private-bytes figure at zero.
+    PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
-    if (!K32GetProcessMemoryInfo(GetCurrentProcess(),
-                                 reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                                 sizeof counters)) {
+    if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
         return -1;
     }
-    return static_cast<std::int64_t>(counters.PrivateUsage);
+    return static_cast<std::int64_t>(counters.WorkingSetSize);
 }
 
 }  // namespace testing_support
