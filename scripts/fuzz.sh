@@ -13,8 +13,14 @@ build="$(realpath -m "${2:-$root/build/fuzz}")"
 
 "$root/scripts/setup.sh"
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DPALLADOR_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+# A clang tree that exists already (the sanitizer build of scripts/test.sh)
+# only gets the fuzz targets added, so nothing else in it is rebuilt.
+if [ -f "$build/CMakeCache.txt" ]; then
+    cmake -B "$build" -DPALLADOR_FUZZ=ON >/dev/null
+else
+    CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DPALLADOR_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+fi
 cmake --build "$build" -j2 --target fuzz_config fuzz_receive >/dev/null
 
 # New inputs go to a scratch copy: the repository keeps only the seeds.

@@ -14,6 +14,15 @@ cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/native -j"$jobs"
 ctest --test-dir build/native --output-on-failure -j"$jobs" || status=1
 
+echo "== memcheck of the integration tests (valgrind)"
+scripts/memcheck.sh build/native || status=1
+
+echo "== sanitizer build (clang, address and undefined behaviour)"
+scripts/sanitize.sh || status=1
+
+echo "== fuzz targets, a short run each over the seed corpus"
+scripts/fuzz.sh "${PALLADOR_FUZZ_SECONDS:-20}" build/sanitize || status=1
+
 echo "== windows build (i686, under Wine)"
 source scripts/wine-env.sh
 cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
