@@ -42,14 +42,23 @@ const char kLineDown[] = "error line is hung up (replug first)";
 std::string Simulator::execute(const std::string& command) {
     using Handler = std::string (Simulator::*)(const std::string&);
     static const std::map<std::string, Handler> table = {
-        {"help", &Simulator::help},         {"status", &Simulator::status},
-        {"attrs", &Simulator::attrs},       {"send", &Simulator::send},
-        {"received", &Simulator::received}, {"mode", &Simulator::mode},
-        {"frame", &Simulator::frame},       {"script", &Simulator::script},
-        {"silent", &Simulator::silent},     {"probe-answer", &Simulator::probeAnswer},
-        {"stream", &Simulator::stream},     {"half-word", &Simulator::halfWord},
-        {"stamps", &Simulator::stamps},     {"hangup", &Simulator::hangup},
-        {"replug", &Simulator::replug},     {"reset", &Simulator::reset},
+        {"help", &Simulator::help},
+        {"status", &Simulator::status},
+        {"attrs", &Simulator::attrs},
+        {"send", &Simulator::send},
+        {"received", &Simulator::received},
+        {"mode", &Simulator::mode},
+        {"frame", &Simulator::frame},
+        {"script", &Simulator::script},
+        {"silent", &Simulator::silent},
+        {"probe-answer", &Simulator::probeAnswer},
+        {"stream", &Simulator::stream},
+        {"half-word", &Simulator::halfWord},
+        {"stamps", &Simulator::stamps},
+        {"hangup", &Simulator::hangup},
+        {"hangup-after", &Simulator::hangupAfter},
+        {"replug", &Simulator::replug},
+        {"reset", &Simulator::reset},
         {"quit", &Simulator::quit},
     };
     const std::string line = trimmed(command);
@@ -66,7 +75,7 @@ std::string Simulator::execute(const std::string& command) {
 
 std::string Simulator::help(const std::string&) {
     return "ok commands: attrs send received mode frame script silent probe-answer stream "
-           "half-word stamps hangup replug reset status quit";
+           "half-word stamps hangup hangup-after replug reset status quit";
 }
 
 std::string Simulator::status(const std::string&) {
@@ -205,15 +214,24 @@ std::string Simulator::stamps(const std::string& args) {
 }
 
 std::string Simulator::hangup(const std::string&) {
-    line_.hangup();
-    pacer_.clear();
-    model_.dropRequests();
+    takeLineDown();
     return "ok line=down";
+}
+
+std::string Simulator::hangupAfter(const std::string& args) {
+    long count = 0;
+    if (!parseNumber(args, 1, static_cast<long>(kFrameBytes), count)) {
+        return "error usage: hangup-after N (1 to 14 bytes of the next answer)";
+    }
+    if (!line_.isUp()) return kLineDown;
+    model_.unplugAfterNext(static_cast<std::size_t>(count));
+    return "ok hangup-after=" + std::to_string(count);
 }
 
 std::string Simulator::replug(const std::string&) {
     pacer_.clear();
     model_.dropRequests();
+    unplugAt_.reset();
     std::string error;
     if (!line_.plug(error)) return "error " + error;
     return "ok line=up pts=" + line_.slavePath();
@@ -222,6 +240,7 @@ std::string Simulator::replug(const std::string&) {
 std::string Simulator::reset(const std::string&) {
     model_.reset();
     pacer_.clear();
+    unplugAt_.reset();
     stamping_ = false;
     stamps_.clear();
     line_.discardPending();

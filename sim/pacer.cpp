@@ -12,7 +12,7 @@ std::int64_t Pacer::byteMicroseconds(unsigned baud) {
 }
 
 void Pacer::schedule(const std::vector<std::uint8_t>& bytes, unsigned baud, std::int64_t now,
-                     int endsFrameAt, std::uint16_t valuator1) {
+                     int endsFrameAt, std::uint16_t valuator1, int unplugsAt) {
     const std::int64_t perByte = byteMicroseconds(baud);
     const bool carriesOn = !queue_.empty() || now - lineFreeAt_ < perByte;
     const std::int64_t start = carriesOn ? lineFreeAt_ : now;
@@ -25,6 +25,7 @@ void Pacer::schedule(const std::vector<std::uint8_t>& bytes, unsigned baud, std:
         byte.due = start + static_cast<std::int64_t>(exact * static_cast<double>(i + 1) + 0.5);
         byte.endsFrame = static_cast<int>(i) == endsFrameAt;
         byte.valuator1 = valuator1;
+        byte.unplugsLine = static_cast<int>(i) == unplugsAt;
         queue_.push_back(byte);
     }
     if (!bytes.empty()) lineFreeAt_ = queue_.back().due;

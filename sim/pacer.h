@@ -16,6 +16,8 @@ struct ScheduledByte {
     // The last byte of a complete frame, stamped when written.
     bool endsFrame = false;
     std::uint16_t valuator1 = 0;
+    // The last byte before the adapter is pulled out.
+    bool unplugsLine = false;
 };
 
 class Pacer {
@@ -25,9 +27,10 @@ public:
     // Queues the bytes behind what is queued. A line that has just finished
     // its last byte carries on from that instant, so back-to-back frames do
     // not drift with the wake-up latency; an idle line starts now.
-    // endsFrameAt: index of the byte that completes a frame, or -1.
+    // endsFrameAt: index of the byte that completes a frame, or -1;
+    // unplugsAt: index of the byte after which the line goes down, or -1.
     void schedule(const std::vector<std::uint8_t>& bytes, unsigned baud, std::int64_t now,
-                  int endsFrameAt, std::uint16_t valuator1);
+                  int endsFrameAt, std::uint16_t valuator1, int unplugsAt = -1);
 
     std::optional<std::int64_t> nextDue() const;
     std::vector<ScheduledByte> takeDue(std::int64_t now);

@@ -37,7 +37,12 @@ void PalladorModel::service(std::int64_t now, unsigned baud, Pacer& pacer) {
 void PalladorModel::answer(std::int64_t now, unsigned baud, Pacer& pacer) {
     const Frame frame = source_.next(now);
     std::size_t length = kFrameBytes;
-    if (nextAnswerLength_) {
+    int unplugsAt = -1;
+    if (unplugAfter_) {
+        length = *unplugAfter_;
+        unplugAfter_.reset();
+        unplugsAt = static_cast<int>(length) - 1;
+    } else if (nextAnswerLength_) {
         length = *nextAnswerLength_;
         nextAnswerLength_.reset();
     } else if (cutWord_) {
@@ -52,7 +57,7 @@ void PalladorModel::answer(std::int64_t now, unsigned baud, Pacer& pacer) {
     std::vector<std::uint8_t> bytes(length);
     for (std::size_t i = 0; i < length; ++i) bytes[i] = frame[i % kFrameBytes];
     const int endsFrameAt = length >= kFrameBytes ? static_cast<int>(kFrameBytes) - 1 : -1;
-    pacer.schedule(bytes, baud, now, endsFrameAt, wordOf(frame, 1));
+    pacer.schedule(bytes, baud, now, endsFrameAt, wordOf(frame, 1), unplugsAt);
 }
 
 void PalladorModel::reset() {
@@ -62,6 +67,7 @@ void PalladorModel::reset() {
     silentUntil_ = 0;
     nextAnswerLength_.reset();
     cutWord_.reset();
+    unplugAfter_.reset();
     pendingRequests_ = 0;
 }
 
@@ -70,6 +76,7 @@ std::string PalladorModel::describe() const {
     text += std::string(" stream=") + (streaming_ ? "on" : "off");
     if (nextAnswerLength_) text += " probe-answer=" + std::to_string(*nextAnswerLength_);
     if (cutWord_) text += " half-word=" + std::to_string(*cutWord_);
+    if (unplugAfter_) text += " hangup-after=" + std::to_string(*unplugAfter_);
     return text;
 }
 

@@ -41,6 +41,11 @@ public:
         cutSilenceMs_ = silenceMs;
     }
 
+    // The next answer stops after `count` bytes (1..14) and the adapter is
+    // pulled out behind its last byte (the simulator takes the line down).
+    void unplugAfterNext(std::size_t count) { unplugAfter_ = count; }
+    void cancelUnplug() { unplugAfter_.reset(); }
+
     // Bytes from the driver: each request byte asks for one frame.
     void received(const std::uint8_t* bytes, std::size_t count, std::int64_t now);
 
@@ -64,6 +69,7 @@ private:
     std::optional<std::size_t> nextAnswerLength_;
     std::optional<std::size_t> cutWord_;
     std::int64_t cutSilenceMs_ = 0;
+    std::optional<std::size_t> unplugAfter_;
     std::size_t pendingRequests_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "sim/pty_line.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -58,10 +59,24 @@ bool PtyLine::plug(std::string& error) {
 }
 
 void PtyLine::startTerminalHolder() {
+    // The holder says when the terminal is its own: until then another
+    // session leader opening the slave (wineserver, when the driver opens
+    // the line at once) could still take it over.
+    int ready[2] = {-1, -1};
+    if (pipe2(ready, O_CLOEXEC) != 0) ready[0] = ready[1] = -1;
     const pid_t parent = getpid();
     const pid_t child = fork();
     if (child != 0) {
         holder_ = child;  // -1 when fork failed: the line works all the same
+        if (ready[1] >= 0) close(ready[1]);
+        if (ready[0] >= 0) {
+            pollfd entry{ready[0], POLLIN, 0};
+            char byte = 0;
+            if (child > 0 && poll(&entry, 1, 2000) > 0) {
+                (void)read(ready[0], &byte, 1);
+            }
+            close(ready[0]);
+        }
         return;
     }
     sigset_t none;
@@ -77,10 +92,15 @@ void PtyLine::startTerminalHolder() {
     const int nothing = open("/dev/null", O_RDWR);
     for (int fd = 0; fd < 3; ++fd) dup2(nothing, fd);
     for (int fd = 3; fd < limit; ++fd) {
-        if (fd != slave_) close(fd);
+        if (fd != slave_ && fd != ready[1]) close(fd);
     }
     setsid();
     ioctl(slave_, TIOCSCTTY, 0);
+    if (ready[1] >= 0) {
+        const char byte = 1;
+        (void)write(ready[1], &byte, 1);
+        close(ready[1]);
+    }
     for (;;) pause();
 }
 

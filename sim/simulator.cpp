@@ -22,6 +22,10 @@ constexpr std::size_t kMaxReceived = 1 << 20;
 constexpr std::size_t kMaxStamps = 100000;
 // With nothing due the loop still wakes now and then.
 constexpr std::int64_t kIdleWake = 1000000;
+// A hang-up discards whatever the driver's side has not read yet, so a
+// planned unplug waits this long after its last byte: the driver, waiting
+// in its read, takes the bytes in first.
+constexpr std::int64_t kUnplugDelay = 50000;
 
 bool writePortFile(const std::string& path, std::uint16_t port, std::string& error) {
     const std::string temporary = path + ".tmp." + std::to_string(getpid());
@@ -93,11 +97,23 @@ std::int64_t Simulator::nextWake(std::int64_t now) const {
     std::int64_t wake = now + kIdleWake;
     if (const auto due = pacer_.nextDue()) wake = std::min(wake, *due);
     if (model_.silentAt(now)) wake = std::min(wake, model_.silentUntil());
+    if (unplugAt_) wake = std::min(wake, *unplugAt_);
     return wake;
 }
 
 void Simulator::serviceLine(std::int64_t now) {
     if (!line_.isUp()) return;
+    if (unplugAt_) {
+        if (now >= *unplugAt_) {
+            takeLineDown();
+            if (options_.verbose) log("line unplugged");
+            return;
+        }
+        // Being pulled out: requests still come in but go unanswered.
+        drainLine(now);
+        model_.dropRequests();
+        return;
+    }
     drainLine(now);
     const unsigned baud = currentBaud();
     model_.service(now, baud, pacer_);
@@ -144,7 +160,20 @@ void Simulator::writeDue(std::int64_t now) {
         if (byte.endsFrame && stamping_ && stamps_.size() < kMaxStamps) {
             stamps_.push_back({monotonicMicroseconds(), byte.valuator1});
         }
+        if (byte.unplugsLine) {
+            pacer_.clear();
+            model_.dropRequests();
+            unplugAt_ = monotonicMicroseconds() + kUnplugDelay;
+            return;
+        }
     }
+}
+
+void Simulator::takeLineDown() {
+    line_.hangup();
+    pacer_.clear();
+    model_.dropRequests();
+    unplugAt_.reset();
 }
 
 void Simulator::log(const std::string& text) const {

@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ private:
     void serviceLine(std::int64_t now);
     void drainLine(std::int64_t now);
     void writeDue(std::int64_t now);
+    // The adapter pulled out: master closed, nothing queued, nothing owed.
+    void takeLineDown();
     unsigned currentBaud() const;
     std::int64_t nextWake(std::int64_t now) const;
     void log(const std::string& text) const;
@@ -61,6 +64,7 @@ private:
     std::string halfWord(const std::string& args);
     std::string stamps(const std::string& args);
     std::string hangup(const std::string& args);
+    std::string hangupAfter(const std::string& args);
     std::string replug(const std::string& args);
     std::string reset(const std::string& args);
     std::string quit(const std::string& args);
@@ -74,6 +78,9 @@ private:
     bool stamping_ = false;
     std::vector<Stamp> stamps_;
     std::uint64_t overruns_ = 0;
+    // Set once the last byte before a planned unplug is out: the line goes
+    // down then, and until then the device answers nothing.
+    std::optional<std::int64_t> unplugAt_;
     bool quit_ = false;
 };
 

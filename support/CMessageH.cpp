@@ -25,8 +25,17 @@ void writeField(const char* field, std::size_t size) {
 }
 
 CMessageH::CMessageH()
-    : dateStamp(1), timeStamp(1), threadStamp(1), enabled(1), name{}, infoPrefix{},
-      errorPrefix{}, warningPrefix{}, debugPrefix{}, debugThreshold(1), debugLevel(0),
+    : dateStamp(1),
+      timeStamp(1),
+      threadStamp(1),
+      enabled(1),
+      name{},
+      infoPrefix{},
+      errorPrefix{},
+      warningPrefix{},
+      debugPrefix{},
+      debugThreshold(1),
+      debugLevel(0),
       classLevel(0) {
     copyText(name, "MESSAGE");
     copyText(infoPrefix, "INFO");
@@ -120,8 +129,16 @@ void CMessageH::debugf(const char* format, ...) const {
     char buffer[kFormatBufferSize] = {};
     va_list arguments;
     va_start(arguments, format);
-    std::vsnprintf(buffer, sizeof buffer, format, arguments);
+    const int length = std::vsnprintf(buffer, sizeof buffer, format, arguments);
     va_end(arguments);
+    // A cut expansion keeps the line end its format ends with: otherwise the
+    // next line (an error about the same long name, say) would be run into
+    // this one.
+    const std::size_t formatLength = std::strlen(format);
+    if (length >= static_cast<int>(sizeof buffer) && formatLength > 0 &&
+        format[formatLength - 1] == '\n') {
+        buffer[sizeof buffer - 2] = '\n';
+    }
     if (!isDebugEnabled()) {
         return;
     }
@@ -129,8 +146,7 @@ void CMessageH::debugf(const char* format, ...) const {
     std::cout.flush();
 }
 
-CMessageH* makeOwnLog(const CMessageH* creatorLog, const char* className,
-                      std::int32_t classLevel) {
+CMessageH* makeOwnLog(const CMessageH* creatorLog, const char* className, std::int32_t classLevel) {
     CMessageH* log = nullptr;
     if (creatorLog != nullptr) {
         log = new CMessageH(*creatorLog);

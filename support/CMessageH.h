@@ -26,7 +26,8 @@ public:
     void warning(const char* text, bool newline) const;
     void debug(const char* text, bool newline) const;
     // Formatted DEBUG line; the format supplies its own end of line. The
-    // expansion is cut at 255 characters rather than overrunning the buffer.
+    // expansion is cut at 255 characters rather than overrunning the buffer,
+    // keeping the format's end of line.
     void debugf(const char* format, ...) const
 #if defined(__GNUC__)
         __attribute__((format(printf, 2, 3)))
@@ -68,8 +69,7 @@ static_assert(offsetof(CMessageH, classLevel) == 512, "classLevel offset");
 
 // The ownership convention every logging class follows: a private copy of
 // the creator's record, or a default record under the class's own name.
-CMessageH* makeOwnLog(const CMessageH* creatorLog, const char* className,
-                      std::int32_t classLevel);
+CMessageH* makeOwnLog(const CMessageH* creatorLog, const char* className, std::int32_t classLevel);
 
 // Writes a fixed-size text field up to its first NUL, never past the field:
 // a record from the host need not carry a NUL at all.

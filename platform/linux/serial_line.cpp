@@ -179,6 +179,13 @@ bool SerialLine::close() {
     }
     const int fd = static_cast<int>(handle_);
     handle_ = kClosed;
+    // The settings record has no room for every terminal setting (VMIN,
+    // CLOCAL, the control characters, ...), so whatever the owner put back
+    // through it, the terminal gets exactly what it had when it was opened.
+    // A terminal that is gone refuses; there is nothing left to restore.
+    if (found_) {
+        tcsetattr(fd, TCSANOW, &found_->settings);
+    }
     found_.reset();
     // The exclusive flag belongs to the terminal, not to this descriptor.
     ioctl(fd, TIOCNXCL);

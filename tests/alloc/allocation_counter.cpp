@@ -12,12 +12,16 @@ namespace {
 std::atomic<bool> counting{false};
 std::atomic<std::size_t> newCount{0};
 std::atomic<std::size_t> mallocCount{0};
+std::atomic<std::size_t> deleteCount{0};
+std::atomic<std::size_t> freeCount{0};
 
 }  // namespace
 
 void start() {
     newCount = 0;
     mallocCount = 0;
+    deleteCount = 0;
+    freeCount = 0;
     counting = true;
 }
 
@@ -31,6 +35,12 @@ std::size_t newCalls() {
 std::size_t mallocCalls() {
     return mallocCount;
 }
+std::size_t deleteCalls() {
+    return deleteCount;
+}
+std::size_t freeCalls() {
+    return freeCount;
+}
 
 void noteNew() {
     if (counting.load(std::memory_order_relaxed)) {
@@ -41,6 +51,18 @@ void noteNew() {
 void noteMalloc() {
     if (counting.load(std::memory_order_relaxed)) {
         mallocCount.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+void noteDelete() {
+    if (counting.load(std::memory_order_relaxed)) {
+        deleteCount.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+void noteFree() {
+    if (counting.load(std::memory_order_relaxed)) {
+        freeCount.fetch_add(1, std::memory_order_relaxed);
     }
 }
 
@@ -72,8 +94,16 @@ void* allocateAligned(std::size_t size, std::align_val_t alignment) {
     return reinterpret_cast<void*>(start);
 }
 
+void release(void* p) {
+    if (p != nullptr) {
+        allocation_counter::noteDelete();
+    }
+    std::free(p);
+}
+
 void releaseAligned(void* p) {
     if (p != nullptr) {
+        allocation_counter::noteDelete();
         std::free(static_cast<void**>(p)[-1]);
     }
 }
@@ -108,22 +138,22 @@ void* operator new[](std::size_t size, std::align_val_t a) {
 }
 
 void operator delete(void* p) noexcept {
-    std::free(p);
+    release(p);
 }
 void operator delete[](void* p) noexcept {
-    std::free(p);
+    release(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
+    release(p);
 }
 void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
+    release(p);
 }
 void operator delete(void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
+    release(p);
 }
 void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
+    release(p);
 }
 void operator delete(void* p, std::align_val_t) noexcept {
     releaseAligned(p);

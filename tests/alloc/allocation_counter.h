@@ -12,12 +12,18 @@ void start();
 void stop();
 
 std::size_t newCalls();
+// Non-null blocks handed back to operator delete, and (where malloc is
+// counted) to free or to realloc; a realloc counts once each way.
+std::size_t deleteCalls();
 // False when this platform's C runtime cannot be counted.
 bool countsMalloc();
 std::size_t mallocCalls();
+std::size_t freeCalls();
 
 // Used by the replacements; counts only between start() and stop().
 void noteNew();
 void noteMalloc();
+void noteDelete();
+void noteFree();
 
 }  // namespace allocation_counter

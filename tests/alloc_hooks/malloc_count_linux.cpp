@@ -21,11 +21,21 @@ void* calloc(std::size_t count, std::size_t size) {
 }
 
 void* realloc(void* p, std::size_t size) {
-    allocation_counter::noteMalloc();
-    return __libc_realloc(p, size);
+    void* moved = __libc_realloc(p, size);
+    if (moved != nullptr) {
+        allocation_counter::noteMalloc();
+    }
+    // The old block is gone unless the call failed (size 0 frees it).
+    if (p != nullptr && (moved != nullptr || size == 0)) {
+        allocation_counter::noteFree();
+    }
+    return moved;
 }
 
 void free(void* p) {
+    if (p != nullptr) {
+        allocation_counter::noteFree();
+    }
     __libc_free(p);
 }
 }

@@ -5,6 +5,7 @@
 #include "device/CRS232H.h"
 #include "platform/platform.h"
 #include "tests/serial/port_fixture.h"
+#include "tests/support/line_fields.h"
 #include "tests/support/raw_line.h"
 #include "tests/support/sim_client.h"
 
@@ -67,6 +68,23 @@ TEST_F(SimPort, DeviceSettingsReachTheLineAndTheFoundOnesComeBackOnClose) {
     EXPECT_EQ(captureOutput([&] { EXPECT_TRUE(port.closePort()); }), "");
     EXPECT_EQ(sim->attrs()["baud"], "4800");
     EXPECT_EQ(captureOutput([&] { EXPECT_FALSE(port.closePort()); }), "");
+}
+
+TEST_F(SimPort, CloseLeavesEveryTerminalSettingAsItWasFound) {
+    // A new line: raw at 9600, no handshake, no CLOCAL, reads waiting for
+    // one byte. The device's settings differ in most of that.
+    ASSERT_TRUE(sim->ok("hangup"));
+    ASSERT_TRUE(sim->ok("replug"));
+    const auto found = sim->attrs();
+    ASSERT_EQ(found.at("vmin"), "1");
+    ASSERT_EQ(found.at("clocal"), "0");
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, name, 38400));
+    EXPECT_EQ(sim->attrs()["baud"], "38400");
+    EXPECT_EQ(sim->attrs()["crtscts"], "1");
+    EXPECT_EQ(captureOutput([&] { EXPECT_TRUE(port.closePort()); }), "");
+    EXPECT_EQ(testing_support::restorableLineFields(sim->attrs()),
+              testing_support::restorableLineFields(found));
 }
 
 TEST_F(SimPort, BaudRateTakesEffectOnlyWhenApplied) {

@@ -95,4 +95,25 @@ TEST_F(SimLine, HangupFailsTheDriversReadAndReplugBringsThePathBack) {
     EXPECT_EQ(line.read(14, 2000, got), RawLine::ReadEnd::Complete);
 }
 
+TEST_F(SimLine, HangupAfterCutsTheNextAnswerAndThenTakesTheLineDown) {
+    ASSERT_TRUE(sim->ok("frame 00FF000003FF03FF000001FF0200"));
+    EXPECT_EQ(sim->command("hangup-after 5"), "ok hangup-after=5");
+    ASSERT_TRUE(line.write({0x55}));
+    Bytes got;
+    const auto end = line.read(14, 1500, got);
+    // The bytes before the unplug reach the reader; the rest never comes.
+    EXPECT_EQ(testing_support::toHex(got), "00FF000003");
+    EXPECT_EQ(end,
+              RawLine::kReadSeesHangup ? RawLine::ReadEnd::HungUp : RawLine::ReadEnd::TimedOut);
+    EXPECT_FALSE(line.write({0x55})) << "a write to a pulled-out line must fail";
+    EXPECT_EQ(sim->command("status").rfind("ok line=down", 0), 0u);
+    line.close();
+
+    ASSERT_TRUE(sim->ok("replug"));
+    ASSERT_TRUE(line.open(sim->portName())) << line.error();
+    ASSERT_TRUE(line.write({0x55}));
+    EXPECT_EQ(line.read(14, 2000, got), RawLine::ReadEnd::Complete);
+    EXPECT_EQ(testing_support::toHex(got), "00FF000003FF03FF000001FF0200");
+}
+
 }  // namespace

@@ -85,4 +85,21 @@ TEST_F(SimCommands, StatusAndStampsReportTheirState) {
               std::string::npos);
 }
 
+TEST_F(SimCommands, HangupAfterTakesOneToFourteenBytesAndWaitsForTheNextAnswer) {
+    EXPECT_EQ(simulator->execute("hangup-after 0").rfind("error usage: hangup-after N", 0), 0u);
+    EXPECT_EQ(simulator->execute("hangup-after 15").rfind("error usage: hangup-after N", 0), 0u);
+    EXPECT_EQ(simulator->execute("hangup-after x").rfind("error usage: hangup-after N", 0), 0u);
+    EXPECT_EQ(simulator->execute("hangup-after 14"), "ok hangup-after=14");
+    EXPECT_EQ(simulator->execute("hangup-after 9"), "ok hangup-after=9");
+    // Nothing happens until a request is answered.
+    const std::string status = simulator->execute("status");
+    EXPECT_EQ(status.rfind("ok line=up ", 0), 0u) << status;
+    EXPECT_NE(status.find(" hangup-after=9 "), std::string::npos) << status;
+    EXPECT_EQ(simulator->execute("reset"), "ok line=up");
+    EXPECT_EQ(simulator->execute("status").find("hangup-after"), std::string::npos);
+
+    EXPECT_EQ(simulator->execute("hangup"), "ok line=down");
+    EXPECT_EQ(simulator->execute("hangup-after 3"), "error line is hung up (replug first)");
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include "sim/frame_source.h"
 #include "sim/hex.h"
 #include "sim/pacer.h"
+#include "sim/pallador_model.h"
 #include "sim/script.h"
 
 namespace {
@@ -129,6 +130,37 @@ TEST(SimPacer, BackToBackFramesDoNotDriftWithLateWakeUps) {
     // After a pause the line starts afresh.
     pacer.schedule(frame, 115200, 5'000'000, 13, 0);
     EXPECT_EQ(pacer.nextDue(), 5'000'000 + 87);
+}
+
+TEST(SimModel, UnplugCutsTheNextAnswerAndMarksItsLastByte) {
+    sim::PalladorModel model;
+    sim::Pacer pacer;
+    const std::uint8_t request = sim::kRequestByte;
+    model.unplugAfterNext(5);
+    model.received(&request, 1, 0);
+    model.service(0, 9600, pacer);
+    const auto cut = pacer.takeDue(1'000'000);
+    ASSERT_EQ(cut.size(), 5u);
+    for (std::size_t i = 0; i < cut.size(); ++i) {
+        EXPECT_EQ(cut[i].unplugsLine, i == 4) << "byte " << i;
+        EXPECT_FALSE(cut[i].endsFrame) << "a cut frame is no frame";
+    }
+    // One answer only: the next is whole again.
+    model.received(&request, 1, 0);
+    model.service(2'000'000, 9600, pacer);
+    const auto whole = pacer.takeDue(3'000'000);
+    ASSERT_EQ(whole.size(), 14u);
+    EXPECT_TRUE(whole.back().endsFrame);
+    EXPECT_FALSE(whole.back().unplugsLine);
+
+    // Unplugging after a whole frame still stamps it.
+    model.unplugAfterNext(14);
+    model.received(&request, 1, 0);
+    model.service(4'000'000, 9600, pacer);
+    const auto last = pacer.takeDue(5'000'000);
+    ASSERT_EQ(last.size(), 14u);
+    EXPECT_TRUE(last.back().endsFrame);
+    EXPECT_TRUE(last.back().unplugsLine);
 }
 
 }  // namespace

@@ -10,5 +10,12 @@ namespace testing_support {
 std::string notOwnerText();
 // Taking a mutex whose holder ended without releasing it.
 std::string abandonedText();
+// Reading or writing a port that is closed (or never opened).
+std::string closedLineText();
+// Writing to a line whose adapter has been pulled out.
+std::string unpluggedLineText();
+// Opening `name` as a port, which must fail: the text the system gives for
+// it, found by trying ("" when the name opened after all).
+std::string openFailureText(const std::string& name);
 
 }  // namespace testing_support

@@ -31,5 +31,21 @@ std::string notOwnerText() {
 std::string abandonedText() {
     return systemText(ERROR_ABANDONED_WAIT_0);
 }
+std::string closedLineText() {
+    return systemText(ERROR_INVALID_HANDLE);
+}
+std::string unpluggedLineText() {
+    return systemText(ERROR_NOT_READY);
+}
+
+std::string openFailureText(const std::string& name) {
+    const HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+        return "";
+    }
+    return systemText(GetLastError());
+}
 
 }  // namespace testing_support

@@ -245,8 +245,13 @@ TEST(MessageLogDebugf, LongExpansionIsCutAt255Characters) {
     const std::string out = captureOutput([&] { log.debugf("%s", longText.c_str()); });
     EXPECT_EQ(out, "LONG: DEBUG: " + std::string(255, 'x'));
 
-    const std::string mixed = captureOutput([&] { log.debugf("ab%s\n", longText.c_str()); });
-    EXPECT_EQ(mixed, "LONG: DEBUG: ab" + std::string(253, 'x'));
+    // A cut line still ends where its format ends it, so the next line
+    // stands on its own.
+    const std::string mixed = captureOutput([&] {
+        log.debugf("ab%s\n", longText.c_str());
+        log.error("next", true);
+    });
+    EXPECT_EQ(mixed, "LONG: DEBUG: ab" + std::string(252, 'x') + "\nLONG: ERROR: next\n");
 }
 
 // ---- names and the host's text fields --------------------------------------------

@@ -1,0 +1,401 @@
+// Faults on the line and in the host, with the plug-in loaded as a host
+// loads it: an adapter pulled out in the middle of a frame and plugged back,
+// noise and garbage on the line, a host that holds its mutex or clears its
+// run flag at awkward moments, and receive calls on a stopped device.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "driver_fixture.h"
+#include "fault_lines.h"
+#include "tests/support/system_text.h"
+
+namespace testing_support {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+const std::string kExampleFrame = "00FF000003FF03FF000001FF0200";
+const std::string kRecvCalled = "HOST: DEBUG: CPallador: \"recvData\" called.";
+const std::string kSendingError = "HOST: ERROR: CPallador: Sending error occured.";
+
+class FaultScenarios : public DriverTest {
+protected:
+    // Detection without the first call's two silent reads: two bytes on
+    // the line let its first word arrive at once, so it goes straight to
+    // the probe (about two seconds instead of four).
+    void detectQuickly() {
+        ASSERT_TRUE(sim->send({0xFF, 0xFF}));
+        detect();
+    }
+
+    std::string readingError(const std::string& text) const {
+        return "HOST: ERROR: CRS232H: Reading from " + sim->portName() + ": " + text;
+    }
+    std::string writingError(const std::string& text) const {
+        return "HOST: ERROR: CRS232H: Writing to " + sim->portName() + ": " + text;
+    }
+
+    // What the host does with a device whose line is gone: stop it, delete
+    // it, and build a new one on fresh storages.
+    void deleteDevice() {
+        bool stopped = false;
+        bool deleted = false;
+        lastOutput = captureOutput([&] {
+            stopped = device->stop();
+            deleted = plugin->deleteDev(device);
+        });
+        device = nullptr;
+        EXPECT_TRUE(stopped);
+        EXPECT_TRUE(deleted);
+    }
+
+    // Runs recvData on another thread; join() waits for it.
+    struct BackgroundCall {
+        std::thread thread;
+        std::atomic<bool> finished{false};
+        std::int32_t result = 0;
+        std::string output;
+        steady_clock::time_point started;
+        steady_clock::time_point ended;
+        void join() { thread.join(); }
+    };
+    void startCall(BackgroundCall& call) {
+        call.started = steady_clock::now();
+        call.thread = std::thread([this, &call] {
+            call.output =
+                captureOutput([&] { call.result = device->recvData(initRecord->masks(), 0); });
+            call.ended = steady_clock::now();
+            call.finished = true;
+        });
+    }
+};
+
+// --- Adapter pulled out ---------------------------------------------------
+
+TEST_F(FaultScenarios, PulledOutMidFrameFailsEveryCallUntilTheHostCreatesTheDeviceAgain) {
+    ASSERT_TRUE(sim->ok("mode fresh"));
+    ASSERT_EQ(createAndInit(), 1) << initOutput;
+    detectQuickly();
+    ASSERT_EQ(receive(), 1) << lastOutput;
+    ASSERT_TRUE(controllerMarked(1));
+    const std::string unplugged = unpluggedLineText();
+
+    // The frame in flight arrives whole; the one after it stops in the
+    // middle of word 3 (7 bytes), and the adapter goes with it.
+    ASSERT_TRUE(sim->ok("hangup-after 7"));
+    bool failed = false;
+    for (int call = 0; call < 3 && !failed; ++call) {
+        const std::vector<std::uint8_t> before = recordBytes(controllers->controller(1));
+        const std::int32_t result = receive();
+        if (result == 1) {
+            EXPECT_TRUE(controllerMarked(1)) << "whole frames before the cut are published";
+            continue;
+        }
+        failed = true;
+        EXPECT_EQ(result, -1);
+        EXPECT_TRUE(masksClear());
+        EXPECT_EQ(recordBytes(controllers->controller(1)), before)
+            << "nothing of a cut frame is published";
+        // The read that found the line gone (twice if the last byte came
+        // too late to be read), then the probe's request.
+        std::vector<std::string> problems = problemLines(lastOutput);
+        ASSERT_GE(problems.size(), 3u) << lastOutput;
+        ASSERT_LE(problems.size(), 4u) << lastOutput;
+        EXPECT_EQ(problems[problems.size() - 2], writingError(unplugged));
+        EXPECT_EQ(problems.back(), kSendingError);
+        problems.resize(problems.size() - 2);
+        for (const std::string& line : problems) {
+            EXPECT_EQ(line, readingError(unplugged));
+        }
+        EXPECT_TRUE(hasLine(lastOutput, "HOST: DEBUG: CPallador: Trying to detect."));
+    }
+    ASSERT_TRUE(failed) << "the cut frame never came";
+
+    // While it is out, every call fails the same way, without blocking.
+    const std::vector<std::string> outage = {readingError(unplugged), readingError(unplugged),
+                                             writingError(unplugged), kSendingError};
+    const auto start = steady_clock::now();
+    EXPECT_EQ(receive(), -1);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(3500));
+    EXPECT_EQ(problemLines(lastOutput), outage) << lastOutput;
+
+    // Plugged back under the same name: the device keeps its dead line
+    // (nothing reopens a port), so its calls still fail.
+    ASSERT_TRUE(sim->ok("replug"));
+    EXPECT_EQ(receive(), -1);
+    EXPECT_EQ(problemLines(lastOutput), outage) << lastOutput;
+    EXPECT_TRUE(masksClear());
+
+    // The host deletes it and creates a new one, which finds the new line.
+    // Putting the old line's settings back fails, the line being gone; the
+    // port is closed all the same.
+    deleteDevice();
+    EXPECT_EQ(problemLines(lastOutput),
+              std::vector<std::string>{"HOST: ERROR: CRS232H: Setting attribute(DCB) to " +
+                                       sim->portName() + ": " + unplugged})
+        << lastOutput;
+    controllers->setCount(0);
+    ASSERT_EQ(createAndInit(), 1) << initOutput;
+    EXPECT_EQ(problemLines(initOutput), std::vector<std::string>{}) << initOutput;
+    detectQuickly();
+    ASSERT_EQ(receive(), 1) << lastOutput;
+    EXPECT_TRUE(controllerMarked(1));
+    const ConData* entry = controllers->controller(1);
+    EXPECT_EQ(entry->getId(), 1u);
+    EXPECT_EQ(entry->getValuatorCount(), 6u);
+    EXPECT_EQ(entry->getButtonCount(), 12u);
+    ASSERT_EQ(receive(), 1) << lastOutput;
+    EXPECT_TRUE(controllerMarked(1)) << "every fresh frame differs, so each one is published";
+}
+
+// --- Noise and garbage ----------------------------------------------------
+
+TEST_F(FaultScenarios, NoiseBeforeTheProbeAnswerKeepsTheDeviceUndetected) {
+    ASSERT_TRUE(sim->ok("frame " + kExampleFrame));
+    ASSERT_EQ(createAndInit(), 1) << initOutput;
+    // Twelve stray bytes: the first word takes two, the probe counts the
+    // other ten with the fourteen of its answer.
+    ASSERT_TRUE(sim->send(fromHex("A53CFF00550D0A1113807F01")));
+    ASSERT_EQ(receive(), 1) << lastOutput;
+    EXPECT_TRUE(hasLine(lastOutput, "HOST: DEBUG: CPallador: Trying to detect."));
+    EXPECT_FALSE(hasLine(lastOutput, "HOST: DEBUG: CPallador: AD-box detected.")) << lastOutput;
+    EXPECT_EQ(problemLines(lastOutput), std::vector<std::string>{}) << lastOutput;
+    EXPECT_TRUE(masksClear());
+    EXPECT_EQ(controllers->controller(1)->getValuatorCount(), 0u) << "nothing was published";
+
+    // A clean answer is detected, and the first frame is the device's own.
+    detectQuickly();
+    ASSERT_EQ(receive(), 1) << lastOutput;
+    ASSERT_TRUE(controllerMarked(1));
+    const ConData* entry = controllers->controller(1);
+    const std::vector<std::int32_t> expected = {-1000, 1000, 1000, -1000, 0, 0};
+    for (std::uint32_t n = 1; n <= 6; ++n) {
+        EXPECT_EQ(storedValuator(entry, n), expected[n - 1]) << "valuator " << n;
+    }
+    for (std::uint32_t b = 1; b <= 12; ++b) {
+        EXPECT_EQ(entry->getButton(b), b <= 8 ? 1 : 0) << "button " << b;
+    }
+}
+
+TEST_F(FaultScenarios, GarbageAnswerIsPublishedAsItsWordsDecodeAndACleanOneReplacesIt) {
+    // Any fourteen bytes are a frame to the driver: words above 1023 or
+    // negative decode far outside -1 .. +1, and the record holds them.
+    ASSERT_TRUE(sim->ok("frame A55AC33C96690FF0FF0080007FFF"));
+    ASSERT_EQ(createAndInit(), 1) << initOutput;
+    detectQuickly();
+    ASSERT_EQ(receive(), 1) << lastOutput;
+    ASSERT_TRUE(controllerMarked(1));
+    EXPECT_EQ(problemLines(lastOutput), std::vector<std::string>{}) << lastOutput;
+    const ConData* entry = controllers->controller(1);
+    EXPECT_EQ(entry->getValuatorCount(), 6u);
+    EXPECT_EQ(entry->getButtonCount(), 12u);
+    const std::vector<std::int32_t> garbage = {-31412, -53846, 6976, -1500, -65062, 63060};
+    for (std::uint32_t n = 1; n <= 6; ++n) {
+        EXPECT_EQ(storedValuator(entry, n), garbage[n - 1]) << "valuator " << n;
+    }
+    // 0xA5 0x5A, active low: buttons 2, 4, 5, 7, 9 and 11 pressed.
+    const std::vector<int> pressed = {0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 1, 0};
+    for (std::uint32_t b = 1; b <= 12; ++b) {
+        EXPECT_EQ(entry->getButton(b), pressed[b - 1]) << "button " << b;
+    }
+
+    // The next clean frame replaces every value; the one in flight is
+    // still garbage.
+    ASSERT_TRUE(sim->ok("frame " + kExampleFrame));
+    bool clean = false;
+    for (int call = 0; call < 3 && !clean; ++call) {
+        ASSERT_EQ(receive(), 1) << lastOutput;
+        clean = storedValuator(entry, 1) == -1000;
+    }
+    ASSERT_TRUE(clean);
+    const std::vector<std::int32_t> expected = {-1000, 1000, 1000, -1000, 0, 0};
+    for (std::uint32_t n = 1; n <= 6; ++n) {
+        EXPECT_EQ(storedValuator(entry, n), expected[n - 1]) << "valuator " << n;
+    }
+    for (std::uint32_t b = 1; b <= 12; ++b) {
+        EXPECT_EQ(entry->getButton(b), b <= 8 ? 1 : 0) << "button " << b;
+    }
+}
+
+TEST_F(FaultScenarios, NoiseBetweenFramesIsShedAtTheNextSilence) {
+    ASSERT_TRUE(sim->ok("frame " + kExampleFrame));
+    ASSERT_EQ(createAndInit(), 1) << initOutput;
+    detectQuickly();
+    ASSERT_EQ(receive(), 1) << lastOutput;
+    ASSERT_TRUE(controllerMarked(1));
+    // The next frame has arrived by now; three stray bytes follow it.
+    std::this_thread::sleep_for(milliseconds(100));
+    ASSERT_TRUE(sim->send({0x12, 0x34, 0x56}));
+    // The driver cannot tell stray bytes from a frame's: until the line
+    // next falls silent, each call reads a frame shifted by them, and
+    // publishes what it decodes. The calls go on, the record keeps its shape.
+    for (int call = 0; call < 4; ++call) {
+        EXPECT_EQ(receive(), 1) << lastOutput;
+        EXPECT_EQ(problemLines(lastOutput), std::vector<std::string>{}) << lastOutput;
+    }
+    const ConData* entry = controllers->controller(1);
+    EXPECT_EQ(entry->getValuatorCount(), 6u);
+    EXPECT_EQ(entry->getButtonCount(), 12u);
+
+    // A pause in the answers sends the cycle back to probing, which takes
+    // in the whole of what arrives; frames line up again after it.
+    ASSERT_TRUE(sim->ok("silent 1500"));
+    bool probed = false;
+    for (int call = 0; call < 4 && !probed; ++call) {
+        EXPECT_EQ(receive(), 1) << lastOutput;
+        probed = hasLine(lastOutput, "HOST: DEBUG: CPallador: Trying to detect.");
+    }
+    ASSERT_TRUE(probed);
+    bool detected = hasLine(lastOutput, "HOST: DEBUG: CPallador: AD-box detected.");
+    for (int call = 0; call < 3 && !detected; ++call) {
+        EXPECT_EQ(receive(), 1) << lastOutput;
+        detected = hasLine(lastOutput, "HOST: DEBUG: CPallador: AD-box detected.");
+    }
+    ASSERT_TRUE(detected);
+    ASSERT_EQ(receive(), 1) << lastOutput;
+    const std::vector<std::int32_t> expected = {-1000, 1000, 1000, -1000, 0, 0};
+    for (std::uint32_t n = 1; n <= 6; ++n) {
+        EXPECT_EQ(storedValuator(entry, n), expected[n - 1]) << "valuator " << n;
+    }
+    for (std::uint32_t b = 1; b <= 12; ++b) {
+        EXPECT_EQ(entry->getButton(b), b <= 8 ? 1 : 0) << "button " << b;
+    }
+}
+
+// --- The host's mutex and run flag ----------------------------------------
+
+TEST_F(FaultScenarios, RunFlagClearedWhileTheMutexIsHeldStillPublishesTheFrameRead) {
+    ASSERT_TRUE(sim->ok("mode fresh"));
+    ASSERT_EQ(createAndInit(), 1) << initOutput;
+    detectQuickly();
+    ASSERT_EQ(receive(), 1) << lastOutput;
+    ASSERT_TRUE(controllerMarked(1));
+    ConData* entry = controllers->controller(1);
+    const std::int32_t first = storedValuator(entry, 1);
+    sim->receivedAtLeast(1, 500);
+
+    ASSERT_TRUE(controllers->lock());
+    BackgroundCall call;
+    startCall(call);
+    // The frame takes 15 ms; from then on the call waits for the mutex.
+    std::this_thread::sleep_for(milliseconds(500));
+    initRecord->setRunning(false);
+    const std::vector<std::uint8_t> held = recordBytes(entry);
+    std::this_thread::sleep_for(milliseconds(2500));
+    EXPECT_FALSE(call.finished) << "the mutex is waited for without time-out";
+    EXPECT_EQ(recordBytes(entry), held) << "nothing is written without the mutex";
+    ASSERT_TRUE(controllers->unlock());
+    call.join();
+    // The flag is read before each word and when the frame is complete,
+    // never again: the frame read is published.
+    EXPECT_EQ(call.result, 1) << call.output;
+    EXPECT_TRUE(controllerMarked(1));
+    const std::int32_t second = storedValuator(entry, 1);
+    EXPECT_GE(second - first, 1) << "the next frame, one step on";
+    EXPECT_LE(second - first, 2) << "the next frame, one step on";
+
+    // With the flag still clear, a call reads nothing and sends nothing.
+    const std::vector<std::uint8_t> published = recordBytes(entry);
+    const auto start = steady_clock::now();
+    EXPECT_EQ(receive(), -1);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(200));
+    EXPECT_EQ(outputLines(lastOutput), std::vector<std::string>{kRecvCalled});
+    EXPECT_TRUE(masksClear());
+    EXPECT_EQ(recordBytes(entry), published);
+    std::this_thread::sleep_for(milliseconds(100));
+    EXPECT_EQ(toHex(sim->received()), "55") << "only the request of the held call";
+
+    // Running again, the frame that call asked for comes next: nothing lost.
+    initRecord->setRunning(true);
+    ASSERT_EQ(receive(), 1) << lastOutput;
+    EXPECT_FALSE(hasLine(lastOutput, "HOST: DEBUG: CPallador: Trying to detect.")) << lastOutput;
+    EXPECT_TRUE(controllerMarked(1));
+    const std::int32_t third = storedValuator(entry, 1);
+    EXPECT_GE(third - second, 1);
+    EXPECT_LE(third - second, 2);
+}
+
+TEST_F(FaultScenarios, RunFlagClearedDuringTheProbesSleepLetsTheProbeFinish) {
+    ASSERT_TRUE(sim->ok("frame " + kExampleFrame));
+    ASSERT_EQ(createAndInit(), 1) << initOutput;
+    ASSERT_TRUE(sim->send({0xFF, 0xFF}));
+    BackgroundCall call;
+    startCall(call);
+    std::this_thread::sleep_for(milliseconds(400));
+    initRecord->setRunning(false);
+    call.join();
+    // The probe does not look at the flag: it sleeps, counts the answer and
+    // waits out the silence after it.
+    EXPECT_EQ(call.result, 1) << call.output;
+    EXPECT_GE(call.ended - call.started, milliseconds(1900));
+    EXPECT_TRUE(hasLine(call.output, "HOST: DEBUG: CPallador: Trying to detect."));
+    EXPECT_TRUE(hasLine(call.output, "HOST: DEBUG: CPallador: AD-box detected.")) << call.output;
+    EXPECT_TRUE(masksClear());
+    EXPECT_EQ(toHex(sim->receivedAtLeast(2, 1000)), "5555");
+
+    EXPECT_EQ(receive(), -1);
+    EXPECT_EQ(outputLines(lastOutput), std::vector<std::string>{kRecvCalled});
+    std::this_thread::sleep_for(milliseconds(100));
+    EXPECT_EQ(toHex(sim->received()), "");
+
+    // The frame the probe asked for waited on the line.
+    initRecord->setRunning(true);
+    ASSERT_EQ(receive(), 1) << lastOutput;
+    EXPECT_FALSE(hasLine(lastOutput, "HOST: DEBUG: CPallador: Trying to detect.")) << lastOutput;
+    EXPECT_TRUE(controllerMarked(1));
+    EXPECT_EQ(storedValuator(controllers->controller(1), 2), 1000);
+}
+
+TEST_F(FaultScenarios, CallWithTheRunFlagAlreadyClearedTouchesNeitherLineNorStorage) {
+    ASSERT_TRUE(sim->ok("frame " + kExampleFrame));
+    ASSERT_EQ(createAndInit(), 1) << initOutput;
+    initRecord->setRunning(false);
+    // Bits the host left in its masks: the controller mask is the device's
+    // to clear; without tracker emulation the tracker mask is not touched.
+    initRecord->masks()->controller.mark(5);
+    initRecord->masks()->tracker.mark(7);
+    const auto start = steady_clock::now();
+    EXPECT_EQ(receive(), -1);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(200));
+    EXPECT_EQ(outputLines(lastOutput), std::vector<std::string>{kRecvCalled});
+    EXPECT_FALSE(controllerMarked(5));
+    EXPECT_TRUE(trackerMarked(7));
+    EXPECT_EQ(controllers->controller(1)->getValuatorCount(), 0u);
+    std::this_thread::sleep_for(milliseconds(100));
+    EXPECT_EQ(toHex(sim->received()), "");
+}
+
+// --- Calls after stop and after a failed init ------------------------------
+
+TEST_F(FaultScenarios, ReceiveAfterStopReportsTheClosedLineAndFailsAtOnce) {
+    ASSERT_TRUE(sim->ok("frame " + kExampleFrame));
+    ASSERT_EQ(createAndInit(), 1) << initOutput;
+    std::string output = captureOutput([&] { EXPECT_TRUE(device->stop()); });
+    EXPECT_EQ(outputLines(output),
+              std::vector<std::string>{"HOST: DEBUG: CPallador: \"stop\" called."});
+    const std::string closed = closedLineText();
+    const std::vector<std::string> expected = {
+        kRecvCalled,          readingError(closed),
+        readingError(closed), "HOST: DEBUG: CPallador: Trying to detect.",
+        writingError(closed), kSendingError,
+    };
+    for (int call = 0; call < 2; ++call) {
+        const auto start = steady_clock::now();
+        EXPECT_EQ(receive(), -1);
+        EXPECT_LT(steady_clock::now() - start, milliseconds(500)) << "no wait on a closed port";
+        EXPECT_EQ(outputLines(lastOutput), expected) << lastOutput;
+        EXPECT_TRUE(masksClear());
+    }
+    EXPECT_EQ(controllers->controller(1)->getValuatorCount(), 0u);
+    std::this_thread::sleep_for(milliseconds(100));
+    EXPECT_EQ(toHex(sim->received()), "") << "a closed port sends nothing";
+    // A second stop has nothing left to close.
+    output = captureOutput([&] { EXPECT_TRUE(device->stop()); });
+    EXPECT_EQ(outputLines(output),
+              std::vector<std::string>{"HOST: DEBUG: CPallador: \"stop\" called."});
+}
+
+}  // namespace
+}  // namespace testing_support
