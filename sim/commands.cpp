@@ -50,6 +50,7 @@ std::string Simulator::execute(const std::string& command) {
         {"stream", &Simulator::stream},     {"half-word", &Simulator::halfWord},
         {"stamps", &Simulator::stamps},     {"hangup", &Simulator::hangup},
         {"replug", &Simulator::replug},     {"reset", &Simulator::reset},
+        {"burst", &Simulator::burst},       {"clock", &Simulator::clock},
         {"quit", &Simulator::quit},
     };
     const std::string line = trimmed(command);
@@ -66,7 +67,7 @@ std::string Simulator::execute(const std::string& command) {
 
 std::string Simulator::help(const std::string&) {
     return "ok commands: attrs send received mode frame script silent probe-answer stream "
-           "half-word stamps hangup replug reset status quit";
+           "half-word burst stamps clock hangup replug reset status quit";
 }
 
 std::string Simulator::status(const std::string&) {
@@ -75,6 +76,7 @@ std::string Simulator::status(const std::string&) {
     if (!line_.linkPath().empty()) reply += " link=" + line_.linkPath();
     reply += ' ' + model_.describe();
     reply += " silent=" + std::string(model_.silentAt(monotonicMicroseconds()) ? "yes" : "no");
+    reply += " burst=" + std::to_string(pacer_.burst());
     reply += " stamps=" + onOff(stamping_);
     reply += " overruns=" + std::to_string(overruns_);
     return reply;
@@ -189,6 +191,22 @@ std::string Simulator::halfWord(const std::string& args) {
            " silent=" + std::to_string(silence);
 }
 
+std::string Simulator::burst(const std::string& args) {
+    long bytes = 0;
+    if (!parseNumber(args, 1, kMaxAnswerLength, bytes)) {
+        return "error usage: burst N (bytes handed over at once, 1 to 1000; 1: one by one)";
+    }
+    pacer_.setBurst(static_cast<std::size_t>(bytes));
+    return "ok burst=" + std::to_string(bytes);
+}
+
+// The simulator's clock, for a client whose own monotonic clock is another
+// one (a program under Wine): it brackets the reply with its own readings.
+std::string Simulator::clock(const std::string& args) {
+    if (!args.empty()) return "error usage: clock";
+    return "ok " + std::to_string(monotonicMicroseconds());
+}
+
 std::string Simulator::stamps(const std::string& args) {
     if (args == "on" || args == "off") {
         stamping_ = args == "on";
@@ -222,6 +240,7 @@ std::string Simulator::replug(const std::string&) {
 std::string Simulator::reset(const std::string&) {
     model_.reset();
     pacer_.clear();
+    pacer_.setBurst(1);
     stamping_ = false;
     stamps_.clear();
     line_.discardPending();

@@ -1,6 +1,7 @@
 // The control commands, executed directly on a simulator that owns a real
 // pseudo-terminal (no event loop needed for the replies).
 #include <gtest/gtest.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -80,9 +81,28 @@ TEST_F(SimCommands, StatusAndStampsReportTheirState) {
     EXPECT_EQ(simulator->execute("probe-answer 13"), "ok probe-answer=13");
     const std::string status = simulator->execute("status");
     EXPECT_NE(status.find(" mode=rest stream=on probe-answer=13 "), std::string::npos) << status;
+    EXPECT_EQ(simulator->execute("burst 14"), "ok burst=14");
+    EXPECT_EQ(simulator->execute("burst 0").rfind("error usage: burst N", 0), 0u);
+    EXPECT_NE(simulator->execute("status").find(" burst=14 "), std::string::npos);
     EXPECT_EQ(simulator->execute("reset"), "ok line=up");
-    EXPECT_NE(simulator->execute("status").find(" mode=rest stream=off silent=no"),
+    EXPECT_NE(simulator->execute("status").find(" mode=rest stream=off silent=no burst=1 "),
               std::string::npos);
+}
+
+TEST_F(SimCommands, ClockIsTheMonotonicClockInMicroseconds) {
+    const auto read = [] {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        return static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+    };
+    const long long before = read();
+    const std::string reply = simulator->execute("clock");
+    const long long after = read();
+    ASSERT_EQ(reply.rfind("ok ", 0), 0u) << reply;
+    const long long stamp = std::atoll(reply.c_str() + 3);
+    EXPECT_GE(stamp, before);
+    EXPECT_LE(stamp, after);
+    EXPECT_EQ(simulator->execute("clock now"), "error usage: clock");
 }
 
 }  // namespace
