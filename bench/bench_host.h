@@ -12,6 +12,11 @@ namespace bench {
 // A monotonic clock in microseconds.
 std::int64_t monotonicMicroseconds();
 
+// The wall clock (CLOCK_REALTIME, which a program under Wine reads through
+// GetSystemTimePreciseAsFileTime) in microseconds since 1970; false where
+// it has no microsecond resolution.
+bool wallClockMicroseconds(std::int64_t& microseconds);
+
 // True when monotonicMicroseconds() is the simulator's own clock
 // (CLOCK_MONOTONIC); otherwise the offset between the two is measured.
 bool sharesSimulatorClock();

@@ -11,6 +11,13 @@ std::int64_t monotonicMicroseconds() {
     return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
 
+bool wallClockMicroseconds(std::int64_t& microseconds) {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    microseconds = static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+    return true;
+}
+
 bool sharesSimulatorClock() {
     return true;
 }

@@ -35,6 +35,27 @@ std::int64_t monotonicMicroseconds() {
                                      now.QuadPart % frequency * 1000000 / frequency);
 }
 
+bool wallClockMicroseconds(std::int64_t& microseconds) {
+    using Precise = void(WINAPI*)(LPFILETIME);
+    static const Precise precise = [] {
+        const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        return kernel == nullptr ? nullptr
+                                 : reinterpret_cast<Precise>(reinterpret_cast<void*>(
+                                       GetProcAddress(kernel, "GetSystemTimePreciseAsFileTime")));
+    }();
+    if (precise == nullptr) {
+        return false;
+    }
+    FILETIME now;
+    precise(&now);
+    ULARGE_INTEGER value;
+    value.LowPart = now.dwLowDateTime;
+    value.HighPart = now.dwHighDateTime;
+    // 100-ns steps since 1601; 11644473600 s from there to 1970.
+    microseconds = static_cast<std::int64_t>(value.QuadPart / 10) - 11644473600LL * 1000000;
+    return true;
+}
+
 bool sharesSimulatorClock() {
     return false;
 }

@@ -248,32 +248,58 @@ void report(const Result& result, const std::vector<FrameStamp>& deviceStamps,
     const double cpuSeconds = result.cpu.user + result.cpu.system;
     const double serverSeconds = result.server.user + result.server.system;
     const double wall = result.wallSeconds > 0.0 ? result.wallSeconds : 1.0;
-    std::printf(
-        "baud=%d burst=%d seconds=%.2f calls=%zu failed=%zu published=%zu device_frames=%zu "
-        "rate=%.2f capacity=%.2f ratio=%.4f read_ratio=%.4f latency_median_us=%.1f "
-        "latency_p99_us=%.1f latency_max_us=%.1f matched=%zu unmatched=%zu clock=%s "
-        "clock_offset_us=%lld clock_round_trip_us=%lld clock_drift_us=%lld "
-        "cpu_us_per_frame=%.2f user_us_per_frame=%.2f system_us_per_frame=%.2f "
-        "wakeups_per_frame=%s cpu_percent=%.2f cpu_source=%s server_cpu_us_per_frame=%s "
-        "server_wakeups_per_frame=%s server_cpu_percent=%s sim_overruns=%s\n",
-        result.baud, result.burst, result.wallSeconds, result.calls, result.failedCalls, n,
-        deviceStamps.size(), rate, capacity, rate / capacity,
-        static_cast<double>(result.calls) / wall / capacity, latency.medianMicroseconds,
-        latency.p99Microseconds, latency.maxMicroseconds, latency.matched, latency.unmatched,
-        shared        ? "shared"
-        : offsetKnown ? "offset"
-                      : "unknown",
-        static_cast<long long>(result.offsetBefore.microseconds),
-        static_cast<long long>(std::max(result.offsetBefore.roundTripMicroseconds,
-                                        result.offsetAfter.roundTripMicroseconds)),
-        static_cast<long long>(result.offsetAfter.microseconds - result.offsetBefore.microseconds),
-        cpuSeconds / frames * 1e6, result.cpu.user / frames * 1e6, result.cpu.system / frames * 1e6,
-        perFrame(result.cpu.voluntarySwitches, frames).c_str(), cpuSeconds / wall * 100.0,
-        bench::cpuTimeSource(),
-        result.hasServer ? format("%.2f", serverSeconds / frames * 1e6).c_str() : "-",
-        result.hasServer ? perFrame(result.server.voluntarySwitches, frames).c_str() : "-",
-        result.hasServer ? format("%.2f", serverSeconds / wall * 100.0).c_str() : "-",
-        status.c_str());
+    const char* clock = shared                                 ? "shared"
+                        : !offsetKnown                         ? "unknown"
+                        : result.offsetBefore.throughWallClock ? "wall"
+                                                               : "timed";
+    std::string line;
+    const auto add = [&line](const char* key, const std::string& value) {
+        if (!line.empty()) {
+            line += ' ';
+        }
+        line.append(key).append("=").append(value);
+    };
+    const auto number = [](const char* pattern, double value) { return format(pattern, value); };
+    add("baud", std::to_string(result.baud));
+    add("burst", std::to_string(result.burst));
+    add("seconds", number("%.2f", result.wallSeconds));
+    add("calls", std::to_string(result.calls));
+    add("failed", std::to_string(result.failedCalls));
+    add("published", std::to_string(n));
+    add("device_frames", std::to_string(deviceStamps.size()));
+    add("rate", number("%.2f", rate));
+    add("capacity", number("%.2f", capacity));
+    add("ratio", number("%.4f", rate / capacity));
+    add("read_ratio", number("%.4f", static_cast<double>(result.calls) / wall / capacity));
+    add("latency_median_us", number("%.1f", latency.medianMicroseconds));
+    add("latency_p99_us", number("%.1f", latency.p99Microseconds));
+    add("latency_max_us", number("%.1f", latency.maxMicroseconds));
+    add("matched", std::to_string(latency.matched));
+    add("unmatched", std::to_string(latency.unmatched));
+    // The offset used, how far the timed exchanges put it from there, the
+    // longest of their shortest round trips, and its change over the run.
+    add("clock", clock);
+    add("clock_offset_us", std::to_string(offset));
+    add("clock_check_us",
+        std::to_string(result.offsetBefore.timedMicroseconds - result.offsetBefore.microseconds));
+    add("clock_round_trip_us", std::to_string(std::max(result.offsetBefore.roundTripMicroseconds,
+                                                       result.offsetAfter.roundTripMicroseconds)));
+    add("clock_drift_us",
+        std::to_string(result.offsetAfter.microseconds - result.offsetBefore.microseconds));
+    add("cpu_us_per_frame", number("%.2f", cpuSeconds / frames * 1e6));
+    add("user_us_per_frame", number("%.2f", result.cpu.user / frames * 1e6));
+    add("system_us_per_frame", number("%.2f", result.cpu.system / frames * 1e6));
+    add("wakeups_per_frame", perFrame(result.cpu.voluntarySwitches, frames));
+    add("cpu_percent", number("%.2f", cpuSeconds / wall * 100.0));
+    add("cpu_source", bench::cpuTimeSource());
+    add("server_cpu_us_per_frame",
+        result.hasServer ? number("%.2f", serverSeconds / frames * 1e6) : "-");
+    add("server_wakeups_per_frame",
+        result.hasServer ? perFrame(result.server.voluntarySwitches, frames) : "-");
+    add("server_cpu_percent",
+        result.hasServer ? number("%.2f", serverSeconds / wall * 100.0) : "-");
+    add("sim_overruns", status);
+    std::printf("%s\n", line.c_str());
     std::fflush(stdout);
 }
 

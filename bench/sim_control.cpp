@@ -53,22 +53,54 @@ std::string SimControl::command(const std::string& line) {
     }
 }
 
+namespace {
+
+// Our wall clock minus our monotonic clock, from the closest of several
+// pairs of monotonic readings around a wall-clock reading.
+bool ourWallMinusMonotonic(std::int64_t& difference) {
+    std::int64_t closest = -1;
+    for (int i = 0; i < 50; ++i) {
+        std::int64_t wall = 0;
+        const std::int64_t before = bench::monotonicMicroseconds();
+        if (!bench::wallClockMicroseconds(wall)) {
+            return false;
+        }
+        const std::int64_t after = bench::monotonicMicroseconds();
+        if (closest < 0 || after - before < closest) {
+            closest = after - before;
+            difference = wall - (before + (after - before) / 2);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 ClockOffset measureClockOffset(SimControl& sim, int exchanges) {
     ClockOffset best;
+    std::int64_t theirWallMinusMonotonic = 0;
     for (int i = 0; i < exchanges; ++i) {
         const std::int64_t sent = bench::monotonicMicroseconds();
         const std::string reply = sim.command("clock");
         const std::int64_t back = bench::monotonicMicroseconds();
-        if (reply.rfind("ok ", 0) != 0) {
+        char* end = nullptr;
+        const std::int64_t monotonic =
+            reply.rfind("ok ", 0) == 0 ? std::strtoll(reply.c_str() + 3, &end, 10) : 0;
+        const std::int64_t wall = end != nullptr ? std::strtoll(end, nullptr, 10) : 0;
+        if (end == nullptr || wall == 0) {
             return {};
         }
-        const std::int64_t theirs = std::strtoll(reply.c_str() + 3, nullptr, 10);
         const std::int64_t roundTrip = back - sent;
         if (!best.valid || roundTrip < best.roundTripMicroseconds) {
             best.valid = true;
             best.roundTripMicroseconds = roundTrip;
-            best.microseconds = theirs - (sent + roundTrip / 2);
+            best.timedMicroseconds = monotonic - (sent + roundTrip / 2);
+            theirWallMinusMonotonic = wall - monotonic;
         }
     }
+    std::int64_t ours = 0;
+    best.throughWallClock = best.valid && ourWallMinusMonotonic(ours);
+    best.microseconds =
+        best.throughWallClock ? ours - theirWallMinusMonotonic : best.timedMicroseconds;
     return best;
 }

@@ -25,12 +25,17 @@ private:
 };
 
 // The simulator's clock (CLOCK_MONOTONIC) minus ours, from the "clock"
-// command: of many exchanges, the one with the shortest round trip, its
-// reply taken as read half-way through. The true offset lies within half
-// that round trip of the estimate.
+// command, found two ways. Through the wall clock: the simulator reads its
+// two clocks together, and so do we, closely; this is the one used where
+// the wall clock has microseconds. By timing the exchanges: of many, the one
+// with the shortest round trip, its reply taken as read half-way through;
+// the true offset lies within half that round trip of it, which checks the
+// first.
 struct ClockOffset {
     bool valid = false;
+    bool throughWallClock = false;
     std::int64_t microseconds = 0;
+    std::int64_t timedMicroseconds = 0;
     std::int64_t roundTripMicroseconds = 0;
 };
 

@@ -201,10 +201,20 @@ std::string Simulator::burst(const std::string& args) {
 }
 
 // The simulator's clock, for a client whose own monotonic clock is another
-// one (a program under Wine): it brackets the reply with its own readings.
+// one (a program under Wine). The client either brackets the reply with its
+// own readings, or reaches the monotonic clock through the wall clock that
+// both of them can read: the wall-clock reading lies half-way between two
+// monotonic ones here.
 std::string Simulator::clock(const std::string& args) {
     if (!args.empty()) return "error usage: clock";
-    return "ok " + std::to_string(monotonicMicroseconds());
+    const std::int64_t before = monotonicMicroseconds();
+    timespec wall{};
+    clock_gettime(CLOCK_REALTIME, &wall);
+    const std::int64_t after = monotonicMicroseconds();
+    const std::int64_t wallMicroseconds =
+        static_cast<std::int64_t>(wall.tv_sec) * 1000000 + wall.tv_nsec / 1000;
+    return "ok " + std::to_string(before + (after - before) / 2) + ' ' +
+           std::to_string(wallMicroseconds);
 }
 
 std::string Simulator::stamps(const std::string& args) {

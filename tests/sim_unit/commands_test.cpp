@@ -89,19 +89,26 @@ TEST_F(SimCommands, StatusAndStampsReportTheirState) {
               std::string::npos);
 }
 
-TEST_F(SimCommands, ClockIsTheMonotonicClockInMicroseconds) {
-    const auto read = [] {
+TEST_F(SimCommands, ClockGivesTheMonotonicAndTheWallClockInMicroseconds) {
+    const auto read = [](clockid_t id) {
         timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
+        clock_gettime(id, &now);
         return static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
     };
-    const long long before = read();
+    const long long monotonicBefore = read(CLOCK_MONOTONIC);
+    const long long wallBefore = read(CLOCK_REALTIME);
     const std::string reply = simulator->execute("clock");
-    const long long after = read();
+    const long long wallAfter = read(CLOCK_REALTIME);
+    const long long monotonicAfter = read(CLOCK_MONOTONIC);
     ASSERT_EQ(reply.rfind("ok ", 0), 0u) << reply;
-    const long long stamp = std::atoll(reply.c_str() + 3);
-    EXPECT_GE(stamp, before);
-    EXPECT_LE(stamp, after);
+    char* end = nullptr;
+    const long long monotonic = std::strtoll(reply.c_str() + 3, &end, 10);
+    const long long wall = std::strtoll(end, &end, 10);
+    EXPECT_EQ(*end, '\0') << reply;
+    EXPECT_GE(monotonic, monotonicBefore);
+    EXPECT_LE(monotonic, monotonicAfter);
+    EXPECT_GE(wall, wallBefore);
+    EXPECT_LE(wall, wallAfter);
     EXPECT_EQ(simulator->execute("clock now"), "error usage: clock");
 }
 
