@@ -47,18 +47,24 @@ fi
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/pallador-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
-load() { cut -d' ' -f1-3 /proc/loadavg; }
+# The machine's busy and total jiffies, all cores (/proc/stat).
+jiffies() {
+  awk '/^cpu / { busy = $2 + $3 + $4 + $7 + $8 + $9; print busy, busy + $5 + $6 }' /proc/stat
+}
 # run LABEL FILE PROGRAM ARGS...: the line-rate program beside a simulator;
-# appends its result lines to FILE, each prefixed "build=LABEL ", and the
-# machine's load around it to $work/loads.
+# appends its result lines to FILE, each prefixed "build=LABEL ", and how
+# busy the whole machine was meanwhile (this run included) to $work/loads.
 run() {
   local label="$1" file="$2" program="$3" before after
   shift 3
-  before="$(load)"
+  before="$(jiffies)"
   bash "$root/tests/with_sim.sh" "$sim" -- "$program" "$@" | tr -d '\r' |
     sed -n "s/^baud=/build=$label baud=/p" >>"$file"
-  after="$(load)"
-  echo "${label}, line_rate $*: load average ${before} before, ${after} after" >>"$work/loads"
+  after="$(jiffies)"
+  echo "${label}, line_rate $*: the machine $(awk -v b="$before" -v a="$after" -v n="$(nproc)" '
+    BEGIN { split(b, x, " "); split(a, y, " ");
+            printf "%.0f%% busy (of %d cores), this run included", (y[1] - x[1]) * 100 / (y[2] - x[2]), n }'); load average $(cut -d' ' -f1 /proc/loadavg) after" \
+    >>"$work/loads"
 }
 
 echo "bench: frame processing"
@@ -120,7 +126,8 @@ table_row() {  # table_row LINE
   echo "Machine: $(nproc) cores, ${model:-unknown CPU}, Linux $(uname -r); ${wine_version};" \
        "$(date -u '+%Y-%m-%d %H:%M UTC'); Release builds."
   echo "Produced by \`scripts/bench.sh\` (${seconds} s of steady state per baud rate). The machine"
-  echo "is shared with other work, so figures vary from run to run; the load during each run:"
+  echo "is shared with other work, so figures vary from run to run; the load during each run"
+  echo "(the benchmark itself keeps it at 3 to 30%, the Wine runs more):"
   echo
   sed 's/^/- /' "$work/loads"
   echo
