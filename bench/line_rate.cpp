@@ -2,24 +2,30 @@
 // line's own pace: frames published per second against the line's capacity
 // (baud / 140, 14 bytes of 10 bits per frame), the latency from the frame's
 // last byte leaving the device to the record lying in the host's entry, and
-// the host's CPU time per frame.
+// the host's CPU time per frame. Built natively against libpallador.so and,
+// in the Windows build, against pallador.dll under Wine; there the host's
+// clock is not the simulator's, and the offset between the two is measured
+// over the control channel before and after each run.
 //
-//   tests/with_sim.sh SIMULATOR -- line_rate [--seconds N] [--baud B]... [--plugin PATH]
+//   tests/with_sim.sh SIMULATOR -- line_rate [--seconds N] [--baud B]... [--burst N]
+//                                            [--plugin PATH]
+//
+// --burst N has the simulator hand bytes over N at a time, as a receiver
+// with a FIFO does, instead of one by one as they cross the line.
 //
 // One result line per baud rate on standard output, as key=value pairs. The
 // plug-in's own output (its report at init) is discarded.
-#include <sys/resource.h>
-#include <time.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <map>
+#include <streambuf>
 #include <string>
 #include <vector>
 
+#include "bench/bench_host.h"
 #include "bench/latency.h"
 #include "bench/sim_control.h"
 #include "device/frame.h"
@@ -33,26 +39,26 @@ namespace {
 
 constexpr int kDetectionCalls = 8;
 constexpr std::int64_t kWarmUpMicroseconds = 500000;
+constexpr int kClockExchanges = 200;
+
+using bench::CpuTime;
+using bench::monotonicMicroseconds;
 
 struct Options {
     double seconds = 10.0;
     std::vector<int> bauds;
+    int burst = 1;
     std::string plugin = PALLADOR_PLUGIN_PATH;
 };
 
-struct CpuTime {
-    double user = 0.0;
-    double system = 0.0;
-    long voluntarySwitches = 0;
-};
-
-CpuTime cpuTime() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-    };
-    return {seconds(usage.ru_utime), seconds(usage.ru_stime), usage.ru_nvcsw};
+CpuTime difference(const CpuTime& end, const CpuTime& start) {
+    CpuTime d;
+    d.user = end.user - start.user;
+    d.system = end.system - start.system;
+    d.voluntarySwitches = end.voluntarySwitches < 0 || start.voluntarySwitches < 0
+                              ? -1
+                              : end.voluntarySwitches - start.voluntarySwitches;
+    return d;
 }
 
 struct Result {
@@ -61,14 +67,13 @@ struct Result {
     std::size_t failedCalls = 0;
     std::vector<FrameStamp> published;
     CpuTime cpu;
+    bool hasServer = false;
+    CpuTime server;
     double wallSeconds = 0.0;
+    int burst = 1;
+    ClockOffset offsetBefore;
+    ClockOffset offsetAfter;
 };
-
-std::int64_t monotonicMicroseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
 
 // The host sees valuator 1 as the stored fixed-point word of its entry;
 // this gives back the frame word that produced it. The steps of 2/1023 are
@@ -100,6 +105,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.seconds = std::atof(argv[++i]);
         } else if (arg == "--baud") {
             options.bauds.push_back(std::atoi(argv[++i]));
+        } else if (arg == "--burst") {
+            options.burst = std::atoi(argv[++i]);
         } else if (arg == "--plugin") {
             options.plugin = argv[++i];
         } else {
@@ -109,14 +116,16 @@ bool parseOptions(int argc, char** argv, Options& options) {
     if (options.bauds.empty()) {
         options.bauds = {9600, 38400, 115200};
     }
-    return options.seconds > 0.0;
+    return options.seconds > 0.0 && options.burst >= 1;
 }
 
 // One run at one baud rate: create and initialise the device, wait for its
 // detection, warm up, then measure for the given time.
 bool measure(const hostkit::Plugin& plugin, SimControl& sim, const std::string& port, int baud,
-             double seconds, Result& result) {
-    if (sim.command("reset").rfind("ok", 0) != 0 || sim.command("mode fresh").rfind("ok", 0) != 0) {
+             const Options& options, Result& result) {
+    const double seconds = options.seconds;
+    if (sim.command("reset").rfind("ok", 0) != 0 || sim.command("mode fresh").rfind("ok", 0) != 0 ||
+        sim.command("burst " + std::to_string(options.burst)).rfind("ok", 0) != 0) {
         std::fprintf(stderr, "line_rate: the simulator refused its set-up\n");
         return false;
     }
@@ -155,9 +164,13 @@ bool measure(const hostkit::Plugin& plugin, SimControl& sim, const std::string& 
     const std::map<std::uint32_t, int> words = storedToWord();
     const ConData* entry = controllers.controller(1);
     result.baud = baud;
+    result.burst = options.burst;
     result.published.reserve(static_cast<std::size_t>(seconds * baud / 140.0 * 1.2) + 16);
+    result.offsetBefore = measureClockOffset(sim, kClockExchanges);
     sim.command("stamps on");
-    const CpuTime cpuStart = cpuTime();
+    CpuTime serverStart;
+    result.hasServer = bench::serverCpuTime(serverStart);
+    const CpuTime cpuStart = bench::processCpuTime();
     const std::int64_t start = monotonicMicroseconds();
     const auto end = start + static_cast<std::int64_t>(seconds * 1e6);
     for (;;) {
@@ -176,12 +189,33 @@ bool measure(const hostkit::Plugin& plugin, SimControl& sim, const std::string& 
             break;
         }
     }
-    const CpuTime cpuEnd = cpuTime();
-    result.cpu = {cpuEnd.user - cpuStart.user, cpuEnd.system - cpuStart.system,
-                  cpuEnd.voluntarySwitches - cpuStart.voluntarySwitches};
+    result.cpu = difference(bench::processCpuTime(), cpuStart);
+    CpuTime serverEnd;
+    if (result.hasServer && bench::serverCpuTime(serverEnd)) {
+        result.server = difference(serverEnd, serverStart);
+    } else {
+        result.hasServer = false;
+    }
     device->stop();
     plugin.deleteDev(device);
+    result.offsetAfter = measureClockOffset(sim, kClockExchanges);
     return true;
+}
+
+std::string format(const char* pattern, double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, pattern, value);
+    return text;
+}
+
+// Per frame, or "-" when not known.
+std::string perFrame(long count, double frames) {
+    if (count < 0) {
+        return "-";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(count) / frames);
+    return text;
 }
 
 void report(const Result& result, const std::vector<FrameStamp>& deviceStamps,
@@ -195,26 +229,86 @@ void report(const Result& result, const std::vector<FrameStamp>& deviceStamps,
                             1e-6;
         rate = static_cast<double>(n - 1) / span;
     }
-    const LatencySummary latency = summariseLatency(deviceStamps, result.published);
+    // The host's stamps on the simulator's clock: natively it is the same
+    // clock; otherwise the mean of the offsets measured before and after.
+    const bool shared = bench::sharesSimulatorClock();
+    const bool offsetKnown = result.offsetBefore.valid && result.offsetAfter.valid;
+    const std::int64_t offset =
+        offsetKnown ? (result.offsetBefore.microseconds + result.offsetAfter.microseconds) / 2 : 0;
+    std::vector<FrameStamp> published = result.published;
+    if (!shared) {
+        for (FrameStamp& stamp : published) {
+            stamp.microseconds += offset;
+        }
+    }
+    const LatencySummary latency = shared || offsetKnown
+                                       ? summariseLatency(deviceStamps, published)
+                                       : LatencySummary{0, published.size(), 0.0, 0.0, 0.0};
     const double frames = n == 0 ? 1.0 : static_cast<double>(n);
     const double cpuSeconds = result.cpu.user + result.cpu.system;
-    std::printf(
-        "baud=%d seconds=%.2f calls=%zu failed=%zu published=%zu device_frames=%zu "
-        "rate=%.2f capacity=%.2f ratio=%.4f read_ratio=%.4f latency_median_us=%.1f "
-        "latency_p99_us=%.1f "
-        "latency_max_us=%.1f matched=%zu unmatched=%zu cpu_us_per_frame=%.2f "
-        "user_us_per_frame=%.2f system_us_per_frame=%.2f wakeups_per_frame=%.1f cpu_percent=%.2f "
-        "sim_overruns=%s\n",
-        result.baud, result.wallSeconds, result.calls, result.failedCalls, n, deviceStamps.size(),
-        rate, capacity, rate / capacity,
-        static_cast<double>(result.calls) / result.wallSeconds / capacity,
-        latency.medianMicroseconds, latency.p99Microseconds, latency.maxMicroseconds,
-        latency.matched, latency.unmatched, cpuSeconds / frames * 1e6,
-        result.cpu.user / frames * 1e6, result.cpu.system / frames * 1e6,
-        static_cast<double>(result.cpu.voluntarySwitches) / frames,
-        result.wallSeconds > 0.0 ? cpuSeconds / result.wallSeconds * 100.0 : 0.0, status.c_str());
+    const double serverSeconds = result.server.user + result.server.system;
+    const double wall = result.wallSeconds > 0.0 ? result.wallSeconds : 1.0;
+    const char* clock = shared                                 ? "shared"
+                        : !offsetKnown                         ? "unknown"
+                        : result.offsetBefore.throughWallClock ? "wall"
+                                                               : "timed";
+    std::string line;
+    const auto add = [&line](const char* key, const std::string& value) {
+        if (!line.empty()) {
+            line += ' ';
+        }
+        line.append(key).append("=").append(value);
+    };
+    const auto number = [](const char* pattern, double value) { return format(pattern, value); };
+    add("baud", std::to_string(result.baud));
+    add("burst", std::to_string(result.burst));
+    add("seconds", number("%.2f", result.wallSeconds));
+    add("calls", std::to_string(result.calls));
+    add("failed", std::to_string(result.failedCalls));
+    add("published", std::to_string(n));
+    add("device_frames", std::to_string(deviceStamps.size()));
+    add("rate", number("%.2f", rate));
+    add("capacity", number("%.2f", capacity));
+    add("ratio", number("%.4f", rate / capacity));
+    add("read_ratio", number("%.4f", static_cast<double>(result.calls) / wall / capacity));
+    add("latency_median_us", number("%.1f", latency.medianMicroseconds));
+    add("latency_p99_us", number("%.1f", latency.p99Microseconds));
+    add("latency_max_us", number("%.1f", latency.maxMicroseconds));
+    add("matched", std::to_string(latency.matched));
+    add("unmatched", std::to_string(latency.unmatched));
+    // The offset used, how far the timed exchanges put it from there, the
+    // longest of their shortest round trips, and its change over the run.
+    add("clock", clock);
+    add("clock_offset_us", std::to_string(offset));
+    add("clock_check_us",
+        std::to_string(result.offsetBefore.timedMicroseconds - result.offsetBefore.microseconds));
+    add("clock_round_trip_us", std::to_string(std::max(result.offsetBefore.roundTripMicroseconds,
+                                                       result.offsetAfter.roundTripMicroseconds)));
+    add("clock_drift_us",
+        std::to_string(result.offsetAfter.microseconds - result.offsetBefore.microseconds));
+    add("cpu_us_per_frame", number("%.2f", cpuSeconds / frames * 1e6));
+    add("user_us_per_frame", number("%.2f", result.cpu.user / frames * 1e6));
+    add("system_us_per_frame", number("%.2f", result.cpu.system / frames * 1e6));
+    add("wakeups_per_frame", perFrame(result.cpu.voluntarySwitches, frames));
+    add("cpu_percent", number("%.2f", cpuSeconds / wall * 100.0));
+    add("cpu_source", bench::cpuTimeSource());
+    add("server_cpu_us_per_frame",
+        result.hasServer ? number("%.2f", serverSeconds / frames * 1e6) : "-");
+    add("server_wakeups_per_frame",
+        result.hasServer ? perFrame(result.server.voluntarySwitches, frames) : "-");
+    add("server_cpu_percent",
+        result.hasServer ? number("%.2f", serverSeconds / wall * 100.0) : "-");
+    add("sim_overruns", status);
+    std::printf("%s\n", line.c_str());
     std::fflush(stdout);
 }
+
+// A stream buffer that takes everything and keeps nothing.
+class Discard : public std::streambuf {
+protected:
+    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
 
 std::string overruns(SimControl& sim) {
     const std::string status = sim.command("status");
@@ -231,7 +325,7 @@ int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: line_rate [--seconds N] [--baud B]... [--plugin PATH]\n"
+                     "usage: line_rate [--seconds N] [--baud B]... [--burst N] [--plugin PATH]\n"
                      "(run through tests/with_sim.sh, which starts the simulator)\n");
         return 2;
     }
@@ -255,12 +349,12 @@ int main(int argc, char** argv) {
     }
     // The plug-in writes its report to the one output stream; the results
     // go through stdio and stay readable.
-    std::ofstream discard("/dev/null");
-    std::streambuf* const saved = std::cout.rdbuf(discard.rdbuf());
+    Discard discard;
+    std::streambuf* const saved = std::cout.rdbuf(&discard);
     int status = 0;
     for (const int baud : options.bauds) {
         Result result;
-        if (!measure(plugin, sim, port, baud, options.seconds, result)) {
+        if (!measure(plugin, sim, port, baud, options, result)) {
             status = 1;
             continue;
         }

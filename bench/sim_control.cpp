@@ -1,13 +1,8 @@
 #include "bench/sim_control.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
+
+#include "bench/bench_host.h"
 
 namespace {
 
@@ -20,44 +15,23 @@ SimControl::SimControl(const std::string& address) {
     if (colon == std::string::npos) {
         return;
     }
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    peer.sin_port = htons(static_cast<std::uint16_t>(std::atoi(address.c_str() + colon + 1)));
-    if (inet_pton(AF_INET, address.substr(0, colon).c_str(), &peer.sin_addr) != 1) {
-        return;
-    }
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return;
-    }
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
-        ::close(fd);
-        return;
-    }
-    socket_ = fd;
+    std::string error;
+    socket_ = testing_support::connectTcp(
+        address.substr(0, colon),
+        static_cast<std::uint16_t>(std::atoi(address.c_str() + colon + 1)), error);
 }
 
 SimControl::~SimControl() {
-    if (socket_ >= 0) {
-        ::close(socket_);
-    }
+    testing_support::closeSocket(socket_);
 }
 
 std::string SimControl::command(const std::string& line) {
-    if (socket_ < 0) {
+    if (!connected()) {
         return {};
     }
     const std::string out = line + "\n";
-    std::size_t sent = 0;
-    while (sent < out.size()) {
-        const ssize_t n = ::send(socket_, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return {};
-        }
-        sent += static_cast<std::size_t>(n);
+    if (!testing_support::sendAll(socket_, out.data(), out.size())) {
+        return {};
     }
     for (;;) {
         const auto end = pending_.find('\n');
@@ -69,22 +43,64 @@ std::string SimControl::command(const std::string& line) {
             }
             return reply;
         }
-        pollfd ready{socket_, POLLIN, 0};
-        const int polled = ::poll(&ready, 1, kReplyTimeoutMs);
-        if (polled < 0 && errno == EINTR) {
-            continue;
-        }
-        if (polled <= 0) {
-            return {};
-        }
         char buffer[65536];
-        const ssize_t n = ::recv(socket_, buffer, sizeof buffer, 0);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
+        const int got =
+            testing_support::receiveSome(socket_, buffer, sizeof buffer, kReplyTimeoutMs);
+        if (got <= 0) {
             return {};
         }
-        pending_.append(buffer, static_cast<std::size_t>(n));
+        pending_.append(buffer, static_cast<std::size_t>(got));
     }
+}
+
+namespace {
+
+// Our wall clock minus our monotonic clock, from the closest of several
+// pairs of monotonic readings around a wall-clock reading.
+bool ourWallMinusMonotonic(std::int64_t& difference) {
+    std::int64_t closest = -1;
+    for (int i = 0; i < 50; ++i) {
+        std::int64_t wall = 0;
+        const std::int64_t before = bench::monotonicMicroseconds();
+        if (!bench::wallClockMicroseconds(wall)) {
+            return false;
+        }
+        const std::int64_t after = bench::monotonicMicroseconds();
+        if (closest < 0 || after - before < closest) {
+            closest = after - before;
+            difference = wall - (before + (after - before) / 2);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+ClockOffset measureClockOffset(SimControl& sim, int exchanges) {
+    ClockOffset best;
+    std::int64_t theirWallMinusMonotonic = 0;
+    for (int i = 0; i < exchanges; ++i) {
+        const std::int64_t sent = bench::monotonicMicroseconds();
+        const std::string reply = sim.command("clock");
+        const std::int64_t back = bench::monotonicMicroseconds();
+        char* end = nullptr;
+        const std::int64_t monotonic =
+            reply.rfind("ok ", 0) == 0 ? std::strtoll(reply.c_str() + 3, &end, 10) : 0;
+        const std::int64_t wall = end != nullptr ? std::strtoll(end, nullptr, 10) : 0;
+        if (end == nullptr || wall == 0) {
+            return {};
+        }
+        const std::int64_t roundTrip = back - sent;
+        if (!best.valid || roundTrip < best.roundTripMicroseconds) {
+            best.valid = true;
+            best.roundTripMicroseconds = roundTrip;
+            best.timedMicroseconds = monotonic - (sent + roundTrip / 2);
+            theirWallMinusMonotonic = wall - monotonic;
+        }
+    }
+    std::int64_t ours = 0;
+    best.throughWallClock = best.valid && ourWallMinusMonotonic(ours);
+    best.microseconds =
+        best.throughWallClock ? ours - theirWallMinusMonotonic : best.timedMicroseconds;
+    return best;
 }

@@ -84,14 +84,17 @@ public:
 private:
     static constexpr std::intptr_t kClosed = -1;
 
+    // Linux: puts the terminal's read controls where read() expects them.
+    bool prepareReads();
+
     std::intptr_t handle_ = kClosed;
     // Linux: the record as last applied (the time-outs in force for read()
     // and write(), and the fields the terminal has no place for).
     PortAttributes applied_{};
-    // Linux: the terminal's own settings as found at open, the model for a
-    // line taken out of binary mode again.
-    struct FoundSettings;
-    std::unique_ptr<FoundSettings> found_;
+    // Linux: the terminal's own settings as found at open (the model for a
+    // line taken out of binary mode again) and the read controls in force.
+    struct Terminal;
+    std::unique_ptr<Terminal> terminal_;
 };
 
 // ---- host mutex ----------------------------------------------------------------

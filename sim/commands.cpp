@@ -54,7 +54,9 @@ std::string Simulator::execute(const std::string& command) {
         {"probe-answer", &Simulator::probeAnswer},
         {"stream", &Simulator::stream},
         {"half-word", &Simulator::halfWord},
+        {"burst", &Simulator::burst},
         {"stamps", &Simulator::stamps},
+        {"clock", &Simulator::clock},
         {"hangup", &Simulator::hangup},
         {"hangup-after", &Simulator::hangupAfter},
         {"replug", &Simulator::replug},
@@ -75,7 +77,7 @@ std::string Simulator::execute(const std::string& command) {
 
 std::string Simulator::help(const std::string&) {
     return "ok commands: attrs send received mode frame script silent probe-answer stream "
-           "half-word stamps hangup hangup-after replug reset status quit";
+           "half-word burst stamps clock hangup hangup-after replug reset status quit";
 }
 
 std::string Simulator::status(const std::string&) {
@@ -84,6 +86,7 @@ std::string Simulator::status(const std::string&) {
     if (!line_.linkPath().empty()) reply += " link=" + line_.linkPath();
     reply += ' ' + model_.describe();
     reply += " silent=" + std::string(model_.silentAt(monotonicMicroseconds()) ? "yes" : "no");
+    reply += " burst=" + std::to_string(pacer_.burst());
     reply += " stamps=" + onOff(stamping_);
     reply += " overruns=" + std::to_string(overruns_);
     return reply;
@@ -198,6 +201,32 @@ std::string Simulator::halfWord(const std::string& args) {
            " silent=" + std::to_string(silence);
 }
 
+std::string Simulator::burst(const std::string& args) {
+    long bytes = 0;
+    if (!parseNumber(args, 1, kMaxAnswerLength, bytes)) {
+        return "error usage: burst N (bytes handed over at once, 1 to 1000; 1: one by one)";
+    }
+    pacer_.setBurst(static_cast<std::size_t>(bytes));
+    return "ok burst=" + std::to_string(bytes);
+}
+
+// The simulator's clock, for a client whose own monotonic clock is another
+// one (a program under Wine). The client either brackets the reply with its
+// own readings, or reaches the monotonic clock through the wall clock that
+// both of them can read: the wall-clock reading lies half-way between two
+// monotonic ones here.
+std::string Simulator::clock(const std::string& args) {
+    if (!args.empty()) return "error usage: clock";
+    const std::int64_t before = monotonicMicroseconds();
+    timespec wall{};
+    clock_gettime(CLOCK_REALTIME, &wall);
+    const std::int64_t after = monotonicMicroseconds();
+    const std::int64_t wallMicroseconds =
+        static_cast<std::int64_t>(wall.tv_sec) * 1000000 + wall.tv_nsec / 1000;
+    return "ok " + std::to_string(before + (after - before) / 2) + ' ' +
+           std::to_string(wallMicroseconds);
+}
+
 std::string Simulator::stamps(const std::string& args) {
     if (args == "on" || args == "off") {
         stamping_ = args == "on";
@@ -241,6 +270,7 @@ std::string Simulator::reset(const std::string&) {
     model_.reset();
     pacer_.clear();
     unplugAt_.reset();
+    pacer_.setBurst(1);
     stamping_ = false;
     stamps_.clear();
     line_.discardPending();

@@ -20,9 +20,11 @@ void Pacer::schedule(const std::vector<std::uint8_t>& bytes, unsigned baud, std:
     // does not add up over a frame.
     const double exact = 10'000'000.0 / (baud == 0 ? 9600 : baud);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
+        // A byte is handed over with the last byte of its group.
+        const std::size_t groupEnd = std::min(bytes.size(), (i / burst_ + 1) * burst_);
         ScheduledByte byte;
         byte.value = bytes[i];
-        byte.due = start + static_cast<std::int64_t>(exact * static_cast<double>(i + 1) + 0.5);
+        byte.due = start + static_cast<std::int64_t>(exact * static_cast<double>(groupEnd) + 0.5);
         byte.endsFrame = static_cast<int>(i) == endsFrameAt;
         byte.valuator1 = valuator1;
         byte.unplugsLine = static_cast<int>(i) == unplugsAt;

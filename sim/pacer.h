@@ -24,6 +24,14 @@ class Pacer {
 public:
     static std::int64_t byteMicroseconds(unsigned baud);
 
+    // How many bytes the line hands over at once. 1: each byte the moment it
+    // has crossed, as the wire delivers them. More: a receiver that collects
+    // bytes (a UART's FIFO, a USB adapter's packet) and hands them over in
+    // groups of that many, each when its last byte has crossed; the last
+    // byte of what one schedule() queues always closes a group.
+    void setBurst(std::size_t bytes) { burst_ = bytes == 0 ? 1 : bytes; }
+    std::size_t burst() const { return burst_; }
+
     // Queues the bytes behind what is queued. A line that has just finished
     // its last byte carries on from that instant, so back-to-back frames do
     // not drift with the wake-up latency; an idle line starts now.
@@ -41,6 +49,7 @@ public:
 private:
     std::deque<ScheduledByte> queue_;
     std::int64_t lineFreeAt_ = 0;
+    std::size_t burst_ = 1;
 };
 
 }  // namespace sim

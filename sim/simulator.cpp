@@ -145,27 +145,42 @@ void Simulator::drainLine(std::int64_t now) {
     }
 }
 
+// Everything due goes out in one write: a group handed over at once
+// reaches the driver's side together, as a receiver's burst does. A byte
+// after which the adapter is pulled out closes the write.
 void Simulator::writeDue(std::int64_t now) {
     const std::vector<ScheduledByte> due = pacer_.takeDue(now);
-    for (const ScheduledByte& byte : due) {
+    std::uint8_t values[256];
+    std::size_t at = 0;
+    while (at < due.size()) {
+        std::size_t count = 0;
+        bool unplugs = false;
+        while (at + count < due.size() && count < sizeof values && !unplugs) {
+            values[count] = due[at + count].value;
+            unplugs = due[at + count].unplugsLine;
+            ++count;
+        }
         ssize_t written;
         do {
-            written = write(line_.master(), &byte.value, 1);
+            written = write(line_.master(), values, count);
         } while (written < 0 && errno == EINTR);
-        // A full line is a receiver overrun on a real one: the byte is lost.
-        if (written != 1) {
-            ++overruns_;
-            continue;
+        // A full line is a receiver overrun on a real one: the bytes are lost.
+        const std::size_t taken = written < 0 ? 0 : static_cast<std::size_t>(written);
+        overruns_ += count - taken;
+        const std::int64_t writtenAt = monotonicMicroseconds();
+        for (std::size_t i = 0; i < taken; ++i) {
+            const ScheduledByte& byte = due[at + i];
+            if (byte.endsFrame && stamping_ && stamps_.size() < kMaxStamps) {
+                stamps_.push_back({writtenAt, byte.valuator1});
+            }
         }
-        if (byte.endsFrame && stamping_ && stamps_.size() < kMaxStamps) {
-            stamps_.push_back({monotonicMicroseconds(), byte.valuator1});
-        }
-        if (byte.unplugsLine) {
+        if (unplugs) {
             pacer_.clear();
             model_.dropRequests();
-            unplugAt_ = monotonicMicroseconds() + kUnplugDelay;
+            unplugAt_ = writtenAt + kUnplugDelay;
             return;
         }
+        at += count;
     }
 }
 

@@ -62,6 +62,8 @@ private:
     std::string probeAnswer(const std::string& args);
     std::string stream(const std::string& args);
     std::string halfWord(const std::string& args);
+    std::string burst(const std::string& args);
+    std::string clock(const std::string& args);
     std::string stamps(const std::string& args);
     std::string hangup(const std::string& args);
     std::string hangupAfter(const std::string& args);

@@ -17,8 +17,35 @@
 
 namespace platform {
 
-struct SerialLine::FoundSettings {
-    termios settings;
+namespace {
+
+// A raw line waits for input inside read() itself, a tenth of a second at a
+// time: with VMIN 0 and VTIME 1 one read() returns as soon as a byte is
+// there, or empty when the slice has passed. A byte that comes while the
+// caller waits then costs one system call, where poll() and read() cost two.
+constexpr cc_t kSliceDeciseconds = 1;
+// The longest a slice can take: the terminal's timer runs in clock ticks
+// and may fire a tick and some timer-wheel slack late. A read only waits in
+// a slice while at least this much of its time is left; the rest of its
+// wait goes to poll(), whose time-outs are exact, so no time-out is ever
+// stretched by a slice.
+constexpr std::int64_t kSliceLongestMicroseconds = 125000;
+
+}  // namespace
+
+struct SerialLine::Terminal {
+    termios found;
+    // The read controls in force, as this object last set or found them.
+    bool canonical = false;
+    cc_t vmin = 0;
+    cc_t vtime = 0;
+
+    void remember(const termios& settings) {
+        canonical = (settings.c_lflag & ICANON) != 0;
+        vmin = settings.c_cc[VMIN];
+        vtime = settings.c_cc[VTIME];
+    }
+    bool slicing() const { return !canonical && vmin == 0 && vtime == kSliceDeciseconds; }
 };
 
 namespace {
@@ -71,9 +98,8 @@ void makeRaw(termios& settings) {
     settings.c_iflag &= ~kRawInputOff;
     settings.c_oflag &= ~OPOST;
     settings.c_lflag &= ~kRawLocalOff;
-    // Reads wait in poll() against their own deadline, never in the terminal.
     settings.c_cc[VMIN] = 0;
-    settings.c_cc[VTIME] = 0;
+    settings.c_cc[VTIME] = kSliceDeciseconds;
 }
 
 // Back from binary mode: the line processing the terminal had when it was
@@ -108,17 +134,6 @@ int millisecondsUntil(std::int64_t deadline, std::int64_t now) {
     return static_cast<int>(std::min<std::int64_t>(milliseconds, 0x7FFFFFFF));
 }
 
-// The shorter of two poll() waits, where -1 means none.
-int shorterWait(int first, int second) {
-    if (first < 0) {
-        return second;
-    }
-    if (second < 0) {
-        return first;
-    }
-    return std::min(first, second);
-}
-
 std::int64_t totalMicroseconds(std::uint32_t multiplier, std::uint32_t constant,
                                std::uint32_t count) {
     return (static_cast<std::int64_t>(multiplier) * count + constant) * 1000;
@@ -145,16 +160,16 @@ bool SerialLine::open(const char* name) {
     if (name == nullptr) {
         return fail(EFAULT);
     }
-    // Non-blocking, so that neither the open (no carrier) nor a read after
-    // poll() can hold the caller past its time-out.
+    // Non-blocking, so that the open does not wait for a carrier. Reads and
+    // writes then block (see read() and write() for their time-outs).
     const int fd = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
-    auto found = std::make_unique<FoundSettings>();
+    auto terminal = std::make_unique<Terminal>();
     // TIOCEXCL keeps other openers out (a privileged one excepted); the lock
     // keeps out every other instance of this driver, privileged or not.
-    if (ioctl(fd, TIOCEXCL) != 0 || tcgetattr(fd, &found->settings) != 0) {
+    if (ioctl(fd, TIOCEXCL) != 0 || tcgetattr(fd, &terminal->found) != 0) {
         const int code = errno;
         ::close(fd);
         return fail(code);
@@ -165,8 +180,16 @@ bool SerialLine::open(const char* name) {
         ::close(fd);
         return fail(code);
     }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int code = errno;
+        ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        return fail(code);
+    }
+    terminal->remember(terminal->found);
     handle_ = fd;
-    found_ = std::move(found);
+    terminal_ = std::move(terminal);
     applied_ = PortAttributes{};
     applied_.dcb.DCBlength = sizeof(Dcb);
     getLineSettings(applied_.dcb);
@@ -183,10 +206,10 @@ bool SerialLine::close() {
     // CLOCAL, the control characters, ...), so whatever the owner put back
     // through it, the terminal gets exactly what it had when it was opened.
     // A terminal that is gone refuses; there is nothing left to restore.
-    if (found_) {
-        tcsetattr(fd, TCSANOW, &found_->settings);
+    if (terminal_) {
+        tcsetattr(fd, TCSANOW, &terminal_->found);
     }
-    found_.reset();
+    terminal_.reset();
     // The exclusive flag belongs to the terminal, not to this descriptor.
     ioctl(fd, TIOCNXCL);
     // Linux releases the descriptor even when close() reports EINTR.
@@ -339,12 +362,13 @@ bool SerialLine::setLineSettings(const Dcb& dcb) {
     if (dcb.fBinary != 0) {
         makeRaw(settings);
     } else {
-        makeCooked(settings, found_ ? &found_->settings : nullptr);
+        makeCooked(settings, terminal_ ? &terminal_->found : nullptr);
     }
 
     if (tcsetattr(fd, TCSANOW, &settings) != 0) {
         return false;
     }
+    terminal_->remember(settings);
     applied_.dcb = dcb;
     return true;
 }
@@ -365,10 +389,39 @@ bool SerialLine::setTimeouts(const CommTimeouts& timeouts) {
     return true;
 }
 
+// A raw line takes VMIN 0 and VTIME of one slice before its first read, so
+// that no read() can wait for more bytes than have come: found so, or set
+// so by binary mode, this costs nothing. A line with line processing keeps
+// its controls and is only read once poll() has seen a whole line.
+bool SerialLine::prepareReads() {
+    Terminal& terminal = *terminal_;
+    if (terminal.canonical || terminal.slicing()) {
+        return true;
+    }
+    const int fd = static_cast<int>(handle_);
+    termios settings{};
+    if (tcgetattr(fd, &settings) != 0) {
+        return false;
+    }
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = kSliceDeciseconds;
+    if (tcsetattr(fd, TCSANOW, &settings) != 0) {
+        return false;
+    }
+    terminal.remember(settings);
+    return true;
+}
+
 // The read time-outs mean what they mean to ReadFile: a total time per call
 // (multiplier per byte asked for, plus the constant; both 0: none), an
 // interval time between two bytes once the first has come, and the two
 // special cases of an interval of MAXDWORD.
+//
+// While a long enough wait is left, a read waits in the terminal's slice
+// (one system call per arrival); the last part of a wait, a wait without an
+// end, and a line with line processing go through poll() with the exact
+// time left. A slice that passes empty is a silent line or a hung-up one,
+// and the poll() that follows tells them apart.
 bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transferred) {
     transferred = 0;
     if (!isOpen()) {
@@ -380,8 +433,12 @@ bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transfer
     if (buffer == nullptr) {
         return fail(EFAULT);
     }
+    if (!prepareReads()) {
+        return false;
+    }
     const int fd = static_cast<int>(handle_);
     const CommTimeouts& timeouts = applied_.timeouts;
+    const bool slicing = terminal_->slicing();
     const std::int64_t start = monotonicMicroseconds();
 
     bool hasTotal = false;
@@ -414,34 +471,57 @@ bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transfer
     auto* bytes = static_cast<unsigned char*>(buffer);
     std::int64_t lastArrival = start;
     bool waited = false;
+    bool sliceCameEmpty = false;
     while (transferred < count) {
         const std::int64_t now = monotonicMicroseconds();
-        int wait = hasTotal ? millisecondsUntil(totalDeadline, now) : -1;
+        // Microseconds left to wait; -1: no end.
+        std::int64_t left = hasTotal ? std::max<std::int64_t>(0, totalDeadline - now) : -1;
         if (interval != 0 && transferred > 0) {
-            wait = shorterWait(wait, millisecondsUntil(lastArrival + interval, now));
+            const std::int64_t gap = std::max<std::int64_t>(0, lastArrival + interval - now);
+            left = left < 0 ? gap : std::min(left, gap);
         }
-        if (wait == 0 && waited) {
+        if (left == 0 && waited) {
             break;
         }
         waited = true;
 
-        pollfd entry{fd, POLLIN, 0};
-        const int ready = poll(&entry, 1, wait);
-        if (ready < 0) {
-            if (errno == EINTR) {
+        ssize_t got = 0;
+        if (slicing && !sliceCameEmpty && left >= kSliceLongestMicroseconds) {
+            got = ::read(fd, bytes + transferred, count - transferred);
+            if (got == 0) {
+                sliceCameEmpty = true;
                 continue;
             }
-            return false;
+        } else {
+            const int wait = left < 0 ? -1 : millisecondsUntil(now + left, now);
+            pollfd entry{fd, POLLIN, 0};
+            const int ready = poll(&entry, 1, wait);
+            if (ready < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return false;
+            }
+            if (ready == 0) {
+                continue;
+            }
+            if ((entry.revents & POLLNVAL) != 0) {
+                return fail(EBADF);
+            }
+            // Bytes that came before a hang-up are still delivered; read()
+            // itself tells the hang-up apart (end of file, or EIO).
+            if ((entry.revents & POLLIN) == 0) {
+                if ((entry.revents & (POLLHUP | POLLERR)) != 0) {
+                    return fail(EIO);
+                }
+                continue;
+            }
+            got = ::read(fd, bytes + transferred, count - transferred);
+            if (got == 0) {
+                return fail(EIO);
+            }
+            sliceCameEmpty = false;
         }
-        if (ready == 0) {
-            continue;
-        }
-        if ((entry.revents & POLLNVAL) != 0) {
-            return fail(EBADF);
-        }
-        // Bytes that came before a hang-up are still delivered; read()
-        // itself tells the hang-up apart (end of file, or EIO).
-        const ssize_t got = ::read(fd, bytes + transferred, count - transferred);
         if (got > 0) {
             transferred += static_cast<std::uint32_t>(got);
             lastArrival = monotonicMicroseconds();
@@ -450,13 +530,7 @@ bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transfer
             }
             continue;
         }
-        if (got == 0) {
-            return fail(EIO);
-        }
-        if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) {
-            if ((entry.revents & (POLLHUP | POLLERR)) != 0) {
-                return fail(EIO);
-            }
+        if (errno == EINTR) {
             continue;
         }
         return false;
@@ -464,8 +538,37 @@ bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transfer
     return true;
 }
 
+namespace {
+
+// The descriptor's non-blocking flag for the life of the object, so that a
+// write with a time-out waits for room in poll(), never inside write().
+class NonBlocking {
+public:
+    explicit NonBlocking(int fd) : fd_(fd), flags_(fcntl(fd, F_GETFL)) {
+        ok_ = flags_ >= 0 && fcntl(fd_, F_SETFL, flags_ | O_NONBLOCK) == 0;
+    }
+    ~NonBlocking() {
+        if (ok_) {
+            const int code = errno;
+            fcntl(fd_, F_SETFL, flags_);
+            errno = code;
+        }
+    }
+    NonBlocking(const NonBlocking&) = delete;
+    NonBlocking& operator=(const NonBlocking&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    int fd_;
+    int flags_;
+    bool ok_ = false;
+};
+
+}  // namespace
+
 // A write waits for room on the line for at most its total time-out
-// (multiplier per byte plus constant); both 0 means no time-out.
+// (multiplier per byte plus constant); both 0 means no time-out, and the
+// write simply blocks until the line has taken every byte.
 bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& transferred) {
     transferred = 0;
     if (!isOpen()) {
@@ -481,8 +584,27 @@ bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& tr
     const CommTimeouts& timeouts = applied_.timeouts;
     const std::int64_t total = totalMicroseconds(timeouts.WriteTotalTimeoutMultiplier,
                                                  timeouts.WriteTotalTimeoutConstant, count);
-    const std::int64_t deadline = monotonicMicroseconds() + total;
     const auto* data = static_cast<const unsigned char*>(bytes);
+    if (total == 0) {
+        while (transferred < count) {
+            const ssize_t put = ::write(fd, data + transferred, count - transferred);
+            if (put > 0) {
+                transferred += static_cast<std::uint32_t>(put);
+                continue;
+            }
+            if (put < 0 && errno == EINTR) {
+                continue;
+            }
+            return put < 0 ? false : fail(EIO);
+        }
+        return true;
+    }
+
+    const NonBlocking nonBlocking(fd);
+    if (!nonBlocking.ok()) {
+        return false;
+    }
+    const std::int64_t deadline = monotonicMicroseconds() + total;
     while (transferred < count) {
         const ssize_t put = ::write(fd, data + transferred, count - transferred);
         if (put > 0) {
@@ -495,7 +617,7 @@ bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& tr
         if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             return false;
         }
-        const int wait = total != 0 ? millisecondsUntil(deadline, monotonicMicroseconds()) : -1;
+        const int wait = millisecondsUntil(deadline, monotonicMicroseconds());
         if (wait == 0) {
             break;
         }

@@ -13,7 +13,7 @@
 namespace platform {
 
 // Windows keeps a line's own settings itself.
-struct SerialLine::FoundSettings {};
+struct SerialLine::Terminal {};
 
 namespace {
 

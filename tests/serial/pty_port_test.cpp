@@ -3,8 +3,10 @@
 // system texts, standard input left alone, exclusive opens.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include "device/CRS232H.h"
 #include "platform/platform.h"
@@ -152,6 +154,131 @@ TEST_F(PtyPort, ShortReadReturnsWhatCameWithinTheTimeOut) {
     EXPECT_EQ(port.readPort(bytes, 4), 2);
     EXPECT_EQ(bytes[0], 0x12);
     EXPECT_EQ(bytes[1], 0x34);
+}
+
+// Microseconds that `read` took.
+template <typename Read>
+std::int64_t timed(Read read) {
+    const std::int64_t start = platform::monotonicMicroseconds();
+    read();
+    return platform::monotonicMicroseconds() - start;
+}
+
+void setReadTimeouts(CRS232H& port, std::uint32_t interval, std::uint32_t constant) {
+    PortAttributes attributes{};
+    ASSERT_TRUE(port.getAttributes(&attributes));
+    attributes.timeouts.ReadIntervalTimeout = interval;
+    attributes.timeouts.ReadTotalTimeoutMultiplier = 0;
+    attributes.timeouts.ReadTotalTimeoutConstant = constant;
+    ASSERT_TRUE(port.setAttributes(&attributes));
+    ASSERT_TRUE(port.applyAttributes());
+}
+
+TEST_F(PtyPort, BytesThatComeOneByOneAreReadAsTheyCome) {
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
+    std::thread device([&] {
+        for (std::uint8_t value : {0x01, 0x02, 0x03}) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            peer->send({value});
+        }
+    });
+    std::uint8_t bytes[3] = {};
+    std::int32_t got = 0;
+    const std::int64_t took = timed([&] { got = port.readPort(bytes, 3); });
+    device.join();
+    EXPECT_EQ(got, 3);
+    EXPECT_EQ(bytes[0], 0x01);
+    EXPECT_EQ(bytes[2], 0x03);
+    EXPECT_GE(took, 100000);
+    EXPECT_LT(took, 800000) << "waited for the time-out after the last byte";
+
+    // One byte at a time, as the receive cycle reads: each read ends with
+    // its byte, long before the one-second time-out.
+    std::thread again([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        peer->send({0x55});
+    });
+    std::uint8_t byte = 0;
+    const std::int64_t one = timed([&] { got = port.readPort(&byte, 1); });
+    again.join();
+    EXPECT_EQ(got, 1);
+    EXPECT_EQ(byte, 0x55);
+    EXPECT_GE(one, 150000);
+    EXPECT_LT(one, 600000);
+}
+
+TEST_F(PtyPort, TimeOutsThatEndBetweenTenthsOfASecondAreKept) {
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
+    for (const std::uint32_t milliseconds : {60u, 250u}) {
+        setReadTimeouts(port, 0, milliseconds);
+        std::uint8_t byte = 0;
+        std::int32_t got = -1;
+        const std::int64_t took = timed([&] { got = port.readPort(&byte, 1); });
+        EXPECT_EQ(got, 0);
+        EXPECT_GE(took, milliseconds * 1000) << milliseconds << " ms";
+        EXPECT_LT(took, milliseconds * 1000 + 300000) << milliseconds << " ms";
+    }
+}
+
+TEST_F(PtyPort, IntervalTimeOutEndsAReadAfterAGap) {
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
+    setReadTimeouts(port, 150, 3000);
+    ASSERT_TRUE(peer->send({0x12, 0x34}));
+    std::uint8_t bytes[4] = {};
+    std::int32_t got = 0;
+    const std::int64_t took = timed([&] { got = port.readPort(bytes, 4); });
+    EXPECT_EQ(got, 2);
+    EXPECT_EQ(bytes[1], 0x34);
+    EXPECT_GE(took, 150000);
+    EXPECT_LT(took, 1000000) << "waited for the total time-out";
+}
+
+TEST_F(PtyPort, HangUpWhileWaitingFailsTheReadAtOnce) {
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
+    setReadTimeouts(port, 0, 3000);
+    const std::string name = peer->portName();
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        peer->hangUp();
+    });
+    std::uint8_t byte = 0;
+    std::string out;
+    const std::int64_t took =
+        timed([&] { out = captureOutput([&] { EXPECT_EQ(port.readPort(&byte, 1), 0); }); });
+    unplug.join();
+    const auto lines = messages(out);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "ERROR: CRS232H: Reading from " + name + ": Input/output error");
+    EXPECT_GE(took, 250000);
+    EXPECT_LT(took, 1500000) << "waited for the time-out";
+    captureOutput([&] { port.closePort(); });
+}
+
+// A line left without line processing but with its own read controls (at
+// least 5 bytes, or a second's gap between two) is read under the port's
+// time-outs all the same.
+TEST_F(PtyPort, LineFoundWithItsOwnReadControlsKeepsThePortsTimeOut) {
+    LineSettings found = foundSettings();
+    found.canonical = false;
+    found.vmin = 5;
+    found.vtime = 10;
+    ASSERT_TRUE(peer->prepare(found));
+    CRS232H port(&log);
+    ASSERT_TRUE(port.openPort(peer->portName().c_str()));
+    setReadTimeouts(port, 0, 300);
+    ASSERT_TRUE(peer->send({0x42}));
+    std::uint8_t bytes[4] = {};
+    std::int32_t got = 0;
+    const std::int64_t took = timed([&] { got = port.readPort(bytes, 4); });
+    EXPECT_EQ(got, 1);
+    EXPECT_EQ(bytes[0], 0x42);
+    EXPECT_GE(took, 300000);
+    EXPECT_LT(took, 800000) << "waited under the line's own controls";
+    EXPECT_TRUE(port.closePort());
 }
 
 TEST_F(PtyPort, HungUpLineIsAReadFailureNotASilence) {

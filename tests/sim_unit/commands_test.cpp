@@ -1,6 +1,7 @@
 // The control commands, executed directly on a simulator that owns a real
 // pseudo-terminal (no event loop needed for the replies).
 #include <gtest/gtest.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -80,8 +81,11 @@ TEST_F(SimCommands, StatusAndStampsReportTheirState) {
     EXPECT_EQ(simulator->execute("probe-answer 13"), "ok probe-answer=13");
     const std::string status = simulator->execute("status");
     EXPECT_NE(status.find(" mode=rest stream=on probe-answer=13 "), std::string::npos) << status;
+    EXPECT_EQ(simulator->execute("burst 14"), "ok burst=14");
+    EXPECT_EQ(simulator->execute("burst 0").rfind("error usage: burst N", 0), 0u);
+    EXPECT_NE(simulator->execute("status").find(" burst=14 "), std::string::npos);
     EXPECT_EQ(simulator->execute("reset"), "ok line=up");
-    EXPECT_NE(simulator->execute("status").find(" mode=rest stream=off silent=no"),
+    EXPECT_NE(simulator->execute("status").find(" mode=rest stream=off silent=no burst=1 "),
               std::string::npos);
 }
 
@@ -100,6 +104,29 @@ TEST_F(SimCommands, HangupAfterTakesOneToFourteenBytesAndWaitsForTheNextAnswer) 
 
     EXPECT_EQ(simulator->execute("hangup"), "ok line=down");
     EXPECT_EQ(simulator->execute("hangup-after 3"), "error line is hung up (replug first)");
+}
+
+TEST_F(SimCommands, ClockGivesTheMonotonicAndTheWallClockInMicroseconds) {
+    const auto read = [](clockid_t id) {
+        timespec now{};
+        clock_gettime(id, &now);
+        return static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+    };
+    const long long monotonicBefore = read(CLOCK_MONOTONIC);
+    const long long wallBefore = read(CLOCK_REALTIME);
+    const std::string reply = simulator->execute("clock");
+    const long long wallAfter = read(CLOCK_REALTIME);
+    const long long monotonicAfter = read(CLOCK_MONOTONIC);
+    ASSERT_EQ(reply.rfind("ok ", 0), 0u) << reply;
+    char* end = nullptr;
+    const long long monotonic = std::strtoll(reply.c_str() + 3, &end, 10);
+    const long long wall = std::strtoll(end, &end, 10);
+    EXPECT_EQ(*end, '\0') << reply;
+    EXPECT_GE(monotonic, monotonicBefore);
+    EXPECT_LE(monotonic, monotonicAfter);
+    EXPECT_GE(wall, wallBefore);
+    EXPECT_LE(wall, wallAfter);
+    EXPECT_EQ(simulator->execute("clock now"), "error usage: clock");
 }
 
 }  // namespace

@@ -118,6 +118,26 @@ TEST(SimPacer, AFrameTakesTenBitTimesPerByte) {
     EXPECT_FALSE(all.front().endsFrame);
 }
 
+TEST(SimPacer, BurstsHandBytesOverWithTheLastOfTheirGroup) {
+    sim::Pacer pacer;
+    pacer.setBurst(8);
+    const std::vector<std::uint8_t> frame(14, 0x55);
+    pacer.schedule(frame, 9600, 1'000'000, 13, 0);
+    // Bytes 1 to 8 with the eighth, 9 to 14 with the frame's last.
+    EXPECT_EQ(pacer.nextDue(), 1'000'000 + 8333);
+    EXPECT_EQ(pacer.takeDue(1'000'000 + 8332).size(), 0u);
+    EXPECT_EQ(pacer.takeDue(1'000'000 + 8333).size(), 8u);
+    EXPECT_EQ(pacer.takeDue(1'000'000 + 14582).size(), 0u);
+    const auto rest = pacer.takeDue(1'000'000 + 14583);
+    ASSERT_EQ(rest.size(), 6u);
+    EXPECT_TRUE(rest.back().endsFrame);
+    // A whole frame at once, ending when it would have byte by byte.
+    pacer.setBurst(14);
+    pacer.schedule(frame, 115200, 5'000'000, 13, 0);
+    EXPECT_EQ(pacer.nextDue(), 5'000'000 + 1215);
+    EXPECT_EQ(pacer.takeDue(5'000'000 + 1215).size(), 14u);
+}
+
 TEST(SimPacer, BackToBackFramesDoNotDriftWithLateWakeUps) {
     sim::Pacer pacer;
     const std::vector<std::uint8_t> frame(14, 0);

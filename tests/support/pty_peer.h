@@ -20,6 +20,11 @@ struct LineSettings {
     bool parityChecked = false;
     bool handshake = false;
     bool raw = false;
+    // A line that is not raw: whole lines (canonical), or bytes as they come
+    // under the read controls VMIN and VTIME. Only prepare() reads these.
+    bool canonical = true;
+    std::uint8_t vmin = 1;
+    std::uint8_t vtime = 0;
 };
 
 class PtyPeer {

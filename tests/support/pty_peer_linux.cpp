@@ -95,6 +95,11 @@ public:
             t.c_iflag |= ICRNL | IXON;
             t.c_oflag |= OPOST | ONLCR;
             t.c_lflag |= ICANON | ECHO | ISIG;
+            if (!s.canonical) {
+                t.c_lflag &= ~ICANON;
+                t.c_cc[VMIN] = s.vmin;
+                t.c_cc[VTIME] = s.vtime;
+            }
         }
         cfsetispeed(&t, codeOf(s.baud));
         cfsetospeed(&t, codeOf(s.baud));
