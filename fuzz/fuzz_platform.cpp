@@ -124,7 +124,7 @@ std::string lastErrorText() {
 
 // ---- serial line ------------------------------------------------------------------
 
-struct SerialLine::FoundSettings {};
+struct SerialLine::Terminal {};
 
 SerialLine::SerialLine() = default;
 
