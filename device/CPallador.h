@@ -6,6 +6,7 @@
 
 #include "device/CBase.h"
 #include "device/InitInfo.h"
+#include "device/step_check.h"
 #include "storage/ConData.h"
 #include "storage/TraData.h"
 
@@ -37,14 +38,28 @@ public:
 
 private:
     enum class ProbeResult { failed, detected, absent, streaming };
+    // How the frame loop ended: a whole frame in step; a call that ends
+    // without data (a probe, or the line found again); or a failure, the
+    // run flag cleared included.
+    enum class FrameRead { complete, noData, failed };
+    enum class WordRead { whole, half, silent };
 
     std::int32_t initSteps(InitInfo* info);
     bool readDeviceOptions();
     bool setUpTrackerEmulation();
     bool running() const;
+    // Framing (framing.cpp): one word at a time, the early request and the
+    // step check, until a whole frame lies in `buttons` and `valuators`.
+    FrameRead readFrame();
+    WordRead readWord(std::uint16_t& word, bool quiet);
+    FrameRead closeQuietFrame();
+    FrameRead resynchronise();
+    bool drainLine();
     bool sendRequest();
     ProbeResult probe();
+    // Publication (receive.cpp).
     void printReadings() const;
+    bool publishController(UpdateMask& controllerMask);
     bool publishEmulatedTracker(UpdateMask& trackerMask);
 
     CRS232H* serialPort = nullptr;
@@ -63,6 +78,10 @@ private:
     std::int32_t baudRate = kDefaultBaudRate;
     std::uint16_t rawWords[kRawWords] = {};
     bool detected = false;
+    StepCheck stepCheck;
+    // The run flag ended a call in the middle of a frame: the rest of it,
+    // and the frame asked for early, are still on their way.
+    bool frameAbandoned = false;
     std::int32_t* runFlag = nullptr;
     DeviceConfig* config = nullptr;
     CTraCommonH* trackerOptions = nullptr;

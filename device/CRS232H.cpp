@@ -175,3 +175,19 @@ std::int32_t CRS232H::readPort(void* buffer, std::int32_t count) {
     }
     return static_cast<std::int32_t>(got);
 }
+
+std::int32_t CRS232H::readPortWithin(void* buffer, std::int32_t count, std::uint32_t milliseconds) {
+    platform::CommTimeouts shortWait = workingAttributes.timeouts;
+    shortWait.ReadIntervalTimeout = 0;
+    shortWait.ReadTotalTimeoutMultiplier = 0;
+    shortWait.ReadTotalTimeoutConstant = milliseconds;
+    if (!line.setTimeouts(shortWait)) {
+        reportSystemError(kSetTimeoutsFailed);
+        return 0;
+    }
+    const std::int32_t got = readPort(buffer, count);
+    if (!line.setTimeouts(workingAttributes.timeouts)) {
+        reportSystemError(kSetTimeoutsFailed);
+    }
+    return got;
+}

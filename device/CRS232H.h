@@ -34,6 +34,9 @@ public:
     bool flushPort();
     std::int32_t writePort(const void* bytes, std::int32_t count);
     std::int32_t readPort(void* buffer, std::int32_t count);
+    // readPort with a total time-out of its own for this call; the working
+    // settings' time-outs are in force again when it returns.
+    std::int32_t readPortWithin(void* buffer, std::int32_t count, std::uint32_t milliseconds);
 
     bool isOpen() const { return handle == HandleState::Open; }
     static bool isAcceptedBaudRate(std::int32_t rate);
