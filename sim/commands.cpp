@@ -124,6 +124,7 @@ std::string Simulator::status(const std::string&) {
     reply += " latency=" + std::to_string(pacer_.latency());
     reply += " stamps=" + onOff(stamping_);
     reply += " overruns=" + std::to_string(overruns_);
+    reply += ' ' + model_.faults().describe();
     return reply;
 }
 
@@ -312,7 +313,7 @@ std::string Simulator::faults(const std::string& args) {
     if (rate == 0) kinds.clear();
     model_.faults().setRandom(static_cast<std::uint32_t>(rate), static_cast<std::uint32_t>(seed),
                               kinds);
-    return "ok " + model_.faults().describe();
+    return "ok " + model_.faults().randomMode();
 }
 
 std::string Simulator::faultLog(const std::string& args) {

@@ -114,9 +114,13 @@ std::string LineFaults::describe() const {
         if (!next_->bytes.empty()) text += ':' + toHex(next_->bytes);
         text += ' ';
     }
-    if (rate_ == 0) return text + "faults=off";
-    text += "faults=1/" + std::to_string(rate_) + " fault-seed=" + std::to_string(seed_) +
-            " fault-kinds=";
+    return text + randomMode();
+}
+
+std::string LineFaults::randomMode() const {
+    if (rate_ == 0) return "faults=off";
+    std::string text = "faults=1/" + std::to_string(rate_) +
+                       " fault-seed=" + std::to_string(seed_) + " fault-kinds=";
     for (std::size_t i = 0; i < kinds_.size(); ++i) {
         text += (i == 0 ? "" : ",") + std::string(faultKindName(kinds_[i]));
     }

@@ -55,7 +55,9 @@ public:
     std::string counts() const;
     // "T:KIND:POS ..." of the faults made since the last call, which clears them.
     std::string takeLog();
-    // The pending fault and the random mode, for status.
+    // "faults=off", or "faults=1/RATE fault-seed=SEED fault-kinds=KINDS".
+    std::string randomMode() const;
+    // The pending fault ("fault=KIND:POS[:HEX] "), then the random mode.
     std::string describe() const;
     // Nothing pending, no random mode, counts and log cleared.
     void reset();

@@ -93,7 +93,7 @@ std::string PalladorModel::describe() const {
     if (nextAnswerLength_) text += " probe-answer=" + std::to_string(*nextAnswerLength_);
     if (cutWord_) text += " half-word=" + std::to_string(*cutWord_);
     if (unplugAfter_) text += " hangup-after=" + std::to_string(*unplugAfter_);
-    return text + ' ' + faults_.describe();
+    return text;
 }
 
 }  // namespace sim

@@ -20,6 +20,7 @@ public:
     FrameSource& source() { return source_; }
     const FrameSource& source() const { return source_; }
     LineFaults& faults() { return faults_; }
+    const LineFaults& faults() const { return faults_; }
 
     // Passive: requests are only collected, never answered.
     void setAnswering(bool answering) { answering_ = answering; }
