@@ -8,10 +8,12 @@
 // over the control channel before and after each run.
 //
 //   tests/with_sim.sh SIMULATOR -- line_rate [--seconds N] [--baud B]... [--burst N]
-//                                            [--plugin PATH]
+//                                            [--latency MS] [--plugin PATH]
 //
 // --burst N has the simulator hand bytes over N at a time, as a receiver
-// with a FIFO does, instead of one by one as they cross the line.
+// with a FIFO does, instead of one by one as they cross the line. --latency
+// MS puts a USB adapter's latency timer behind it: bytes wait until MS ms
+// after the first of them came (or until a packet of 62 is full).
 //
 // One result line per baud rate on standard output, as key=value pairs. The
 // plug-in's own output (its report at init) is discarded.
@@ -25,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_device.h"
 #include "bench/bench_host.h"
 #include "bench/latency.h"
 #include "bench/sim_control.h"
@@ -37,7 +40,6 @@
 
 namespace {
 
-constexpr int kDetectionCalls = 8;
 constexpr std::int64_t kWarmUpMicroseconds = 500000;
 constexpr int kClockExchanges = 200;
 
@@ -48,6 +50,7 @@ struct Options {
     double seconds = 10.0;
     std::vector<int> bauds;
     int burst = 1;
+    int latency = 0;
     std::string plugin = PALLADOR_PLUGIN_PATH;
 };
 
@@ -71,29 +74,10 @@ struct Result {
     CpuTime server;
     double wallSeconds = 0.0;
     int burst = 1;
+    int latency = 0;
     ClockOffset offsetBefore;
     ClockOffset offsetAfter;
 };
-
-// The host sees valuator 1 as the stored fixed-point word of its entry;
-// this gives back the frame word that produced it. The steps of 2/1023 are
-// wider than the fixed point's, but storing truncates toward zero, so 511
-// and 512 (about -0.001 and +0.001) both store 0: that value names no word
-// (-1), and the second of two such frames publishes nothing at all.
-std::map<std::uint32_t, int> storedToWord() {
-    std::map<std::uint32_t, int> table;
-    ConData scratch{};
-    scratch.reset();
-    scratch.setValuatorCount(frame::kValuators);
-    for (int w = 0; w < 1024; ++w) {
-        scratch.setValuator(1, frame::decodeValuator(static_cast<std::uint16_t>(w)));
-        const auto [at, inserted] = table.emplace(scratch.valuators[0], w);
-        if (!inserted) {
-            at->second = -1;
-        }
-    }
-    return table;
-}
 
 bool parseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -107,6 +91,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.bauds.push_back(std::atoi(argv[++i]));
         } else if (arg == "--burst") {
             options.burst = std::atoi(argv[++i]);
+        } else if (arg == "--latency") {
+            options.latency = std::atoi(argv[++i]);
         } else if (arg == "--plugin") {
             options.plugin = argv[++i];
         } else {
@@ -116,7 +102,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
     if (options.bauds.empty()) {
         options.bauds = {9600, 38400, 115200};
     }
-    return options.seconds > 0.0 && options.burst >= 1;
+    return options.seconds > 0.0 && options.burst >= 1 && options.latency >= 0 &&
+           options.latency <= 255;
 }
 
 // One run at one baud rate: create and initialise the device, wait for its
@@ -125,46 +112,32 @@ bool measure(const hostkit::Plugin& plugin, SimControl& sim, const std::string& 
              const Options& options, Result& result) {
     const double seconds = options.seconds;
     if (sim.command("reset").rfind("ok", 0) != 0 || sim.command("mode fresh").rfind("ok", 0) != 0 ||
-        sim.command("burst " + std::to_string(options.burst)).rfind("ok", 0) != 0) {
+        sim.command("burst " + std::to_string(options.burst)).rfind("ok", 0) != 0 ||
+        sim.command("latency " + std::to_string(options.latency)).rfind("ok", 0) != 0) {
         std::fprintf(stderr, "line_rate: the simulator refused its set-up\n");
         return false;
     }
     hostkit::Storage controllers(hostkit::StorageKind::controller);
     hostkit::Config config("pallador0");
-    config.add(1, "port", {port});
-    config.add(2, "baud", {std::to_string(baud)});
     hostkit::InitRecord initRecord(nullptr, &controllers);
     CMessageH hostLog;
     hostLog.setName("HOST");
-
-    CBase* device = plugin.createDev(config.get(), &hostLog);
-    if (device == nullptr || device->init(initRecord.get()) != 1) {
-        std::fprintf(stderr, "line_rate: the device did not initialise at %d baud\n", baud);
-        if (device != nullptr) {
-            plugin.deleteDev(device);
-        }
+    CBase* device =
+        bench::startDevice(plugin, config, initRecord, &hostLog, port, baud, "line_rate");
+    if (device == nullptr) {
         return false;
     }
     UpdateMasks* masks = initRecord.masks();
-    bool detected = false;
-    for (int call = 0; call < kDetectionCalls && !detected; ++call) {
-        detected = device->recvData(masks, 0) == 1 && masks->controller.isMarked(1);
-    }
-    if (!detected) {
-        std::fprintf(stderr, "line_rate: the device was not detected at %d baud\n", baud);
-        device->stop();
-        plugin.deleteDev(device);
-        return false;
-    }
     const std::int64_t warmEnd = monotonicMicroseconds() + kWarmUpMicroseconds;
     while (monotonicMicroseconds() < warmEnd) {
         device->recvData(masks, 0);
     }
 
-    const std::map<std::uint32_t, int> words = storedToWord();
+    const std::map<std::uint32_t, int> words = bench::storedToWord();
     const ConData* entry = controllers.controller(1);
     result.baud = baud;
     result.burst = options.burst;
+    result.latency = options.latency;
     result.published.reserve(static_cast<std::size_t>(seconds * baud / 140.0 * 1.2) + 16);
     result.offsetBefore = measureClockOffset(sim, kClockExchanges);
     sim.command("stamps on");
@@ -196,8 +169,7 @@ bool measure(const hostkit::Plugin& plugin, SimControl& sim, const std::string& 
     } else {
         result.hasServer = false;
     }
-    device->stop();
-    plugin.deleteDev(device);
+    bench::endDevice(plugin, device);
     result.offsetAfter = measureClockOffset(sim, kClockExchanges);
     return true;
 }
@@ -262,6 +234,7 @@ void report(const Result& result, const std::vector<FrameStamp>& deviceStamps,
     const auto number = [](const char* pattern, double value) { return format(pattern, value); };
     add("baud", std::to_string(result.baud));
     add("burst", std::to_string(result.burst));
+    add("latency", std::to_string(result.latency));
     add("seconds", number("%.2f", result.wallSeconds));
     add("calls", std::to_string(result.calls));
     add("failed", std::to_string(result.failedCalls));
@@ -303,29 +276,14 @@ void report(const Result& result, const std::vector<FrameStamp>& deviceStamps,
     std::fflush(stdout);
 }
 
-// A stream buffer that takes everything and keeps nothing.
-class Discard : public std::streambuf {
-protected:
-    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
-
-std::string overruns(SimControl& sim) {
-    const std::string status = sim.command("status");
-    const auto at = status.find("overruns=");
-    if (at == std::string::npos) {
-        return "?";
-    }
-    return status.substr(at + 9, status.find(' ', at) - at - 9);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: line_rate [--seconds N] [--baud B]... [--burst N] [--plugin PATH]\n"
+                     "usage: line_rate [--seconds N] [--baud B]... [--burst N] [--latency MS]\n"
+                     "                 [--plugin PATH]\n"
                      "(run through tests/with_sim.sh, which starts the simulator)\n");
         return 2;
     }
@@ -349,7 +307,7 @@ int main(int argc, char** argv) {
     }
     // The plug-in writes its report to the one output stream; the results
     // go through stdio and stay readable.
-    Discard discard;
+    bench::Discard discard;
     std::streambuf* const saved = std::cout.rdbuf(&discard);
     int status = 0;
     for (const int baud : options.bauds) {
@@ -360,7 +318,7 @@ int main(int argc, char** argv) {
         }
         const std::vector<FrameStamp> deviceStamps = parseStamps(sim.command("stamps"));
         sim.command("stamps off");
-        report(result, deviceStamps, overruns(sim));
+        report(result, deviceStamps, bench::simStatusField(sim, "overruns"));
     }
     std::cout.rdbuf(saved);
     return status;

@@ -1,5 +1,6 @@
 // The control commands. Every reply is one line: "ok" with its data, or
 // "error" with the reason; no command changes anything when it fails.
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -37,6 +38,32 @@ std::string onOff(bool on) {
 
 const char kLineDown[] = "error line is hung up (replug first)";
 
+// The command's words, split at blanks.
+std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> found;
+    std::size_t at = 0;
+    while ((at = text.find_first_not_of(" \t", at)) != std::string::npos) {
+        const std::size_t end = text.find_first_of(" \t", at);
+        found.push_back(text.substr(at, end - at));
+        at = end;
+    }
+    return found;
+}
+
+// "lose,stray": known kinds, each once.
+bool parseKinds(const std::string& text, std::vector<FaultKind>& kinds) {
+    kinds.clear();
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', at);
+        const auto kind = parseFaultKind(text.substr(at, comma - at));
+        if (!kind || std::find(kinds.begin(), kinds.end(), *kind) != kinds.end()) return false;
+        kinds.push_back(*kind);
+        if (comma == std::string::npos) return true;
+        at = comma + 1;
+    }
+}
+
 }  // namespace
 
 std::string Simulator::execute(const std::string& command) {
@@ -55,6 +82,12 @@ std::string Simulator::execute(const std::string& command) {
         {"stream", &Simulator::stream},
         {"half-word", &Simulator::halfWord},
         {"burst", &Simulator::burst},
+        {"latency", &Simulator::latency},
+        {"lose", &Simulator::lose},
+        {"stray", &Simulator::stray},
+        {"corrupt", &Simulator::corrupt},
+        {"faults", &Simulator::faults},
+        {"fault-log", &Simulator::faultLog},
         {"stamps", &Simulator::stamps},
         {"clock", &Simulator::clock},
         {"hangup", &Simulator::hangup},
@@ -77,7 +110,8 @@ std::string Simulator::execute(const std::string& command) {
 
 std::string Simulator::help(const std::string&) {
     return "ok commands: attrs send received mode frame script silent probe-answer stream "
-           "half-word burst stamps clock hangup hangup-after replug reset status quit";
+           "half-word burst latency lose stray corrupt faults fault-log stamps clock hangup "
+           "hangup-after replug reset status quit";
 }
 
 std::string Simulator::status(const std::string&) {
@@ -87,8 +121,10 @@ std::string Simulator::status(const std::string&) {
     reply += ' ' + model_.describe();
     reply += " silent=" + std::string(model_.silentAt(monotonicMicroseconds()) ? "yes" : "no");
     reply += " burst=" + std::to_string(pacer_.burst());
+    reply += " latency=" + std::to_string(pacer_.latency());
     reply += " stamps=" + onOff(stamping_);
     reply += " overruns=" + std::to_string(overruns_);
+    reply += ' ' + model_.faults().describe();
     return reply;
 }
 
@@ -210,6 +246,82 @@ std::string Simulator::burst(const std::string& args) {
     return "ok burst=" + std::to_string(bytes);
 }
 
+std::string Simulator::latency(const std::string& args) {
+    long milliseconds = 0;
+    if (!parseNumber(args, 0, 255, milliseconds)) {
+        return "error usage: latency MS (an adapter's latency timer, 0 to 255; 0: none)";
+    }
+    pacer_.setLatency(static_cast<unsigned>(milliseconds));
+    return "ok latency=" + std::to_string(milliseconds);
+}
+
+std::string Simulator::lose(const std::string& args) {
+    long index = 0;
+    if (!parseNumber(args, 0, static_cast<long>(kFrameBytes) - 1, index)) {
+        return "error usage: lose I (byte 0 to 13 of the next answer)";
+    }
+    model_.faults().setNext({FaultKind::Lose, static_cast<std::size_t>(index), {}});
+    return "ok lose=" + std::to_string(index);
+}
+
+std::string Simulator::stray(const std::string& args) {
+    const std::vector<std::string> parts = words(args);
+    long at = 0;
+    std::optional<std::vector<std::uint8_t>> bytes;
+    if (parts.size() >= 2) bytes = fromHex(args.substr(args.find_first_of(" \t")));
+    if (parts.size() < 2 || !parseNumber(parts[0], 0, static_cast<long>(kFrameBytes), at) ||
+        !bytes || bytes->empty() || bytes->size() > 16) {
+        return "error usage: stray AT HEX (after byte AT 0 to 14 of the next answer, 1 to 16 "
+               "bytes)";
+    }
+    model_.faults().setNext({FaultKind::Stray, static_cast<std::size_t>(at), *bytes});
+    return "ok stray=" + std::to_string(at) + ':' + toHex(*bytes);
+}
+
+std::string Simulator::corrupt(const std::string& args) {
+    const std::vector<std::string> parts = words(args);
+    long index = 0;
+    std::optional<std::vector<std::uint8_t>> value = std::vector<std::uint8_t>{};
+    if (parts.size() == 2) value = fromHex(parts[1]);
+    if (parts.empty() || parts.size() > 2 ||
+        !parseNumber(parts[0], 0, static_cast<long>(kFrameBytes) - 1, index) || !value ||
+        (parts.size() == 2 && value->size() != 1)) {
+        return "error usage: corrupt I [VALUE] (byte 0 to 13 of the next answer; VALUE one hex "
+               "byte, default the byte inverted)";
+    }
+    model_.faults().setNext({FaultKind::Corrupt, static_cast<std::size_t>(index), *value});
+    return "ok corrupt=" + std::to_string(index) + ':' +
+           (value->empty() ? "inverted" : toHex(*value));
+}
+
+std::string Simulator::faults(const std::string& args) {
+    const std::vector<std::string> parts = words(args);
+    if (parts.empty()) return "ok faults " + model_.faults().counts();
+    if (parts.size() == 1 && (parts[0] == "off" || parts[0] == "0")) {
+        model_.faults().setRandom(0, 0, {});
+        return "ok faults=off";
+    }
+    long rate = 0;
+    long seed = 0;
+    std::vector<FaultKind> kinds = {FaultKind::Lose, FaultKind::Stray};
+    if (parts.size() < 2 || parts.size() > 3 || !parseNumber(parts[0], 0, 1000000000, rate) ||
+        !parseNumber(parts[1], 0, 4294967295, seed) ||
+        (parts.size() == 3 && !parseKinds(parts[2], kinds))) {
+        return "error usage: faults [RATE SEED [KINDS]] | faults off (RATE 0 to 1000000000, "
+               "0: off; SEED 0 to 4294967295; KINDS a comma list of lose,stray,corrupt)";
+    }
+    if (rate == 0) kinds.clear();
+    model_.faults().setRandom(static_cast<std::uint32_t>(rate), static_cast<std::uint32_t>(seed),
+                              kinds);
+    return "ok " + model_.faults().randomMode();
+}
+
+std::string Simulator::faultLog(const std::string& args) {
+    if (!args.empty()) return "error usage: fault-log";
+    const std::string log = model_.faults().takeLog();
+    return log.empty() ? "ok" : "ok " + log;
+}
+
 // The simulator's clock, for a client whose own monotonic clock is another
 // one (a program under Wine). The client either brackets the reply with its
 // own readings, or reaches the monotonic clock through the wall clock that
@@ -271,6 +383,7 @@ std::string Simulator::reset(const std::string&) {
     pacer_.clear();
     unplugAt_.reset();
     pacer_.setBurst(1);
+    pacer_.setLatency(0);
     stamping_ = false;
     stamps_.clear();
     line_.discardPending();

@@ -32,13 +32,27 @@ public:
     void setBurst(std::size_t bytes) { burst_ = bytes == 0 ? 1 : bytes; }
     std::size_t burst() const { return burst_; }
 
+    // A USB adapter's latency timer (0: none): what has reached it waits
+    // until `milliseconds` after the first waiting byte came, or until
+    // kAdapterPacket bytes are waiting, and is then handed over together.
+    // It works on what the receiver hands over, so with a burst the groups
+    // are what reaches the adapter.
+    static constexpr std::size_t kAdapterPacket = 62;
+    void setLatency(unsigned milliseconds) { latency_ = milliseconds; }
+    unsigned latency() const { return latency_; }
+
     // Queues the bytes behind what is queued. A line that has just finished
     // its last byte carries on from that instant, so back-to-back frames do
     // not drift with the wake-up latency; an idle line starts now.
     // endsFrameAt: index of the byte that completes a frame, or -1;
     // unplugsAt: index of the byte after which the line goes down, or -1.
-    void schedule(const std::vector<std::uint8_t>& bytes, unsigned baud, std::int64_t now,
-                  int endsFrameAt, std::uint16_t valuator1, int unplugsAt = -1);
+    // Returns the moment the first byte starts to cross.
+    std::int64_t schedule(const std::vector<std::uint8_t>& bytes, unsigned baud, std::int64_t now,
+                          int endsFrameAt, std::uint16_t valuator1, int unplugsAt = -1);
+
+    // When the `count`-th byte of a run started at `start` has fully
+    // crossed the line, whatever the receiver then does with it.
+    static std::int64_t crossedAt(std::int64_t start, unsigned baud, std::size_t count);
 
     std::optional<std::int64_t> nextDue() const;
     std::vector<ScheduledByte> takeDue(std::int64_t now);
@@ -47,9 +61,13 @@ public:
     void clear();
 
 private:
+    // When the adapter hands over what waits at the front of the queue.
+    std::int64_t releaseAt() const;
+
     std::deque<ScheduledByte> queue_;
     std::int64_t lineFreeAt_ = 0;
     std::size_t burst_ = 1;
+    unsigned latency_ = 0;
 };
 
 }  // namespace sim

@@ -56,8 +56,23 @@ void PalladorModel::answer(std::int64_t now, unsigned baud, Pacer& pacer) {
     }
     std::vector<std::uint8_t> bytes(length);
     for (std::size_t i = 0; i < length; ++i) bytes[i] = frame[i % kFrameBytes];
-    const int endsFrameAt = length >= kFrameBytes ? static_cast<int>(kFrameBytes) - 1 : -1;
-    pacer.schedule(bytes, baud, now, endsFrameAt, wordOf(frame, 1), unplugsAt);
+    int endsFrameAt = length >= kFrameBytes ? static_cast<int>(kFrameBytes) - 1 : -1;
+    // An unplug cuts the answer at a byte count of its own: no line fault in it.
+    const std::optional<LineFault> fault = unplugsAt < 0 ? spoil(bytes, endsFrameAt) : std::nullopt;
+    const std::int64_t start =
+        pacer.schedule(bytes, baud, now, endsFrameAt, wordOf(frame, 1), unplugsAt);
+    if (fault) faults_.made(*fault, Pacer::crossedAt(start, baud, fault->position + 1));
+}
+
+std::optional<LineFault> PalladorModel::spoil(std::vector<std::uint8_t>& bytes, int& endsFrameAt) {
+    std::optional<LineFault> fault = faults_.take(bytes.size());
+    if (!fault || !applyFault(*fault, bytes)) return std::nullopt;
+    const bool beforeEnd = static_cast<int>(fault->position) <= endsFrameAt;
+    if (fault->kind == FaultKind::Lose && beforeEnd) --endsFrameAt;
+    if (fault->kind == FaultKind::Stray && beforeEnd) {
+        endsFrameAt += static_cast<int>(fault->bytes.size());
+    }
+    return fault;
 }
 
 void PalladorModel::reset() {
@@ -69,6 +84,7 @@ void PalladorModel::reset() {
     cutWord_.reset();
     unplugAfter_.reset();
     pendingRequests_ = 0;
+    faults_.reset();
 }
 
 std::string PalladorModel::describe() const {

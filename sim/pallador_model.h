@@ -1,6 +1,7 @@
 // The simulated device: answers request bytes with frames, and misbehaves on
 // demand (switched off for a while, short or long answers, a frame cut in the
-// middle of a word, streaming without requests).
+// middle of a word, streaming without requests, bytes lost, slipped in or
+// corrupted on the line).
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "sim/frame_source.h"
+#include "sim/line_faults.h"
 #include "sim/pacer.h"
 
 namespace sim {
@@ -17,6 +19,8 @@ class PalladorModel {
 public:
     FrameSource& source() { return source_; }
     const FrameSource& source() const { return source_; }
+    LineFaults& faults() { return faults_; }
+    const LineFaults& faults() const { return faults_; }
 
     // Passive: requests are only collected, never answered.
     void setAnswering(bool answering) { answering_ = answering; }
@@ -61,8 +65,12 @@ public:
 
 private:
     void answer(std::int64_t now, unsigned baud, Pacer& pacer);
+    // The answer's line fault, if it gets one; moves the index of the
+    // frame's last byte with the bytes around it.
+    std::optional<LineFault> spoil(std::vector<std::uint8_t>& bytes, int& endsFrameAt);
 
     FrameSource source_;
+    LineFaults faults_;
     bool answering_ = true;
     bool streaming_ = false;
     std::int64_t silentUntil_ = 0;

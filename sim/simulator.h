@@ -63,6 +63,12 @@ private:
     std::string stream(const std::string& args);
     std::string halfWord(const std::string& args);
     std::string burst(const std::string& args);
+    std::string latency(const std::string& args);
+    std::string lose(const std::string& args);
+    std::string stray(const std::string& args);
+    std::string corrupt(const std::string& args);
+    std::string faults(const std::string& args);
+    std::string faultLog(const std::string& args);
     std::string clock(const std::string& args);
     std::string stamps(const std::string& args);
     std::string hangup(const std::string& args);

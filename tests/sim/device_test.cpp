@@ -156,4 +156,66 @@ TEST_F(SimDevice, StampsTellWhenEachFrameEndedAndItsValuator) {
     EXPECT_TRUE(sim->stamps().empty()) << "stamps clears what it returned";
 }
 
+TEST_F(SimDevice, LineFaultsSpoilOnlyTheNextAnswerAndAreLogged) {
+    const std::string frame = kEdgeFrame;
+    const struct {
+        const char* command;
+        std::string answer;
+        const char* logged;  // KIND:POS
+    } cases[] = {
+        {"lose 0", frame.substr(2), "lose:0"},
+        {"lose 13", frame.substr(0, 26), "lose:13"},
+        {"stray 0 55", "55" + frame, "stray:0"},
+        {"stray 3 AABBCC", frame.substr(0, 6) + "AABBCC" + frame.substr(6), "stray:3"},
+        {"stray 14 EE", frame + "EE", "stray:14"},
+        {"corrupt 0", "FF" + frame.substr(2), "corrupt:0"},
+        {"corrupt 12 5A", frame.substr(0, 24) + "5A" + frame.substr(26), "corrupt:12"},
+    };
+    ASSERT_TRUE(sim->ok("frame " + frame));
+    ASSERT_EQ(sim->command("fault-log"), "ok");
+    for (const auto& c : cases) {
+        ASSERT_TRUE(sim->ok(c.command));
+        const std::size_t length = c.answer.size() / 2;
+        EXPECT_EQ(toHex(request(length)), c.answer) << c.command;
+        EXPECT_TRUE(extra().empty()) << c.command;
+        EXPECT_EQ(toHex(request(14)), frame) << c.command << ": the next answer is whole";
+        const std::string log = sim->command("fault-log");
+        const auto colon = log.find(':');
+        EXPECT_EQ(log.rfind("ok ", 0), 0u) << log;
+        EXPECT_EQ(colon == std::string::npos ? log : log.substr(colon + 1), c.logged) << c.command;
+    }
+    EXPECT_EQ(sim->command("faults"), "ok faults made=7 lose=2 stray=3 corrupt=2");
+}
+
+TEST_F(SimDevice, RandomFaultsKeepTheDeviceAnsweringEveryRequest) {
+    ASSERT_TRUE(line.setBaud(115200));
+    ASSERT_TRUE(sim->ok("faults 1 5 lose"));
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(request(13).size(), 13u) << "answer " << i;
+    EXPECT_EQ(sim->command("faults"), "ok faults made=5 lose=5 stray=0 corrupt=0");
+    ASSERT_TRUE(sim->ok("faults off"));
+    EXPECT_EQ(toHex(request(14)), "FFFF020002000200020002000200");
+}
+
+TEST_F(SimDevice, LatencyTimerHoldsTheAnswerThenHandsItOverWhole) {
+    // 50 ms after the first byte reached the adapter: all 14 are in by then.
+    ASSERT_TRUE(sim->ok("latency 50"));
+    const auto start = Clock::now();
+    ASSERT_TRUE(line.write(kRequest));
+    Bytes first;
+    ASSERT_EQ(line.read(1, 2000, first), RawLine::ReadEnd::Complete);
+    const double firstMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    Bytes rest;
+    ASSERT_EQ(line.read(13, 30, rest), RawLine::ReadEnd::Complete) << "handed over together";
+    EXPECT_GE(firstMs, 50.0);
+    EXPECT_LE(firstMs, 150.0);
+    // Without the timer the first byte comes after one byte time.
+    ASSERT_TRUE(sim->ok("latency 0"));
+    const auto again = Clock::now();
+    ASSERT_TRUE(line.write(kRequest));
+    ASSERT_EQ(line.read(1, 2000, first), RawLine::ReadEnd::Complete);
+    const double plainMs = std::chrono::duration<double, std::milli>(Clock::now() - again).count();
+    EXPECT_LE(plainMs, 40.0);
+    line.read(13, 500, rest);
+}
+
 }  // namespace

@@ -106,6 +106,60 @@ TEST_F(SimCommands, HangupAfterTakesOneToFourteenBytesAndWaitsForTheNextAnswer) 
     EXPECT_EQ(simulator->execute("hangup-after 3"), "error line is hung up (replug first)");
 }
 
+TEST_F(SimCommands, LineFaultAndLatencyCommandsCheckTheirArguments) {
+    const std::pair<const char*, const char*> replies[] = {
+        {"lose 0", "ok lose=0"},
+        {"lose 13", "ok lose=13"},
+        {"lose 14", "error usage: lose I (byte 0 to 13 of the next answer)"},
+        {"lose", "error usage: lose I (byte 0 to 13 of the next answer)"},
+        {"stray 14 AA 55", "ok stray=14:AA55"},
+        {"stray 0 000102030405060708090A0B0C0D0E0F", "ok stray=0:000102030405060708090A0B0C0D0E0F"},
+        {"stray 0 000102030405060708090A0B0C0D0E0F10", ""},
+        {"stray 15 AA", ""},
+        {"stray 3", ""},
+        {"stray 3 A", ""},
+        {"corrupt 2", "ok corrupt=2:inverted"},
+        {"corrupt 13 7f", "ok corrupt=13:7F"},
+        {"corrupt 14",
+         "error usage: corrupt I [VALUE] (byte 0 to 13 of the next answer; VALUE "
+         "one hex byte, default the byte inverted)"},
+        {"corrupt 1 AABB", ""},
+        {"faults 100 7", "ok faults=1/100 fault-seed=7 fault-kinds=lose,stray"},
+        {"faults 5 1 corrupt,lose", "ok faults=1/5 fault-seed=1 fault-kinds=corrupt,lose"},
+        {"faults 5 1 lose,lose", ""},
+        {"faults 5 1 drop", ""},
+        {"faults 5", ""},
+        {"faults -1 1", ""},
+        {"faults 0", "ok faults=off"},
+        {"faults off", "ok faults=off"},
+        {"faults", "ok faults made=0 lose=0 stray=0 corrupt=0"},
+        {"fault-log", "ok"},
+        {"fault-log all", "error usage: fault-log"},
+        {"latency 16", "ok latency=16"},
+        {"latency 256", "error usage: latency MS (an adapter's latency timer, 0 to 255; 0: none)"},
+    };
+    for (const auto& [command, reply] : replies) {
+        const std::string got = simulator->execute(command);
+        if (*reply == '\0') {
+            EXPECT_EQ(got.rfind("error usage: ", 0), 0u) << command << " -> " << got;
+        } else {
+            EXPECT_EQ(got, reply) << command;
+        }
+    }
+    // The last accepted of each is in force; reset ends them all.
+    std::string status = simulator->execute("status");
+    EXPECT_NE(status.find(" burst=1 latency=16 "), std::string::npos) << status;
+    EXPECT_NE(status.find(" fault=corrupt:13:7F faults=off"), std::string::npos) << status;
+    ASSERT_EQ(simulator->execute("faults 3 3"),
+              "ok faults=1/3 fault-seed=3 fault-kinds=lose,stray");
+    EXPECT_NE(simulator->execute("help").find(" latency lose stray corrupt faults fault-log "),
+              std::string::npos);
+    EXPECT_EQ(simulator->execute("reset"), "ok line=up");
+    status = simulator->execute("status");
+    EXPECT_NE(status.find(" burst=1 latency=0 "), std::string::npos) << status;
+    EXPECT_EQ(status.substr(status.size() - 11), " faults=off") << status;
+}
+
 TEST_F(SimCommands, ClockGivesTheMonotonicAndTheWallClockInMicroseconds) {
     const auto read = [](clockid_t id) {
         timespec now{};

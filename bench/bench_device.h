@@ -1,0 +1,47 @@
+// What the line benchmarks share as hosts of the plug-in: a device made,
+// initialised on the simulator's line and detected; the frame word behind a
+// stored valuator; a sink for the plug-in's output; the simulator's status.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <streambuf>
+#include <string>
+
+#include "bench/sim_control.h"
+#include "host/kit/config.h"
+#include "host/kit/init_record.h"
+#include "host/kit/plugin.h"
+#include "support/CMessageH.h"
+
+namespace bench {
+
+// createDev with `port` and `baud`, init, then recvData until the first
+// record is published. Null (with a message on stderr naming `tool`, and
+// nothing left behind) when any step fails.
+CBase* startDevice(const hostkit::Plugin& plugin, hostkit::Config& config,
+                   hostkit::InitRecord& initRecord, const CMessageH* hostLog,
+                   const std::string& port, int baud, const char* tool);
+// stop, then deleteDev.
+void endDevice(const hostkit::Plugin& plugin, CBase* device);
+
+// The host sees valuator 1 as the stored fixed-point word of its entry;
+// this gives back the frame word that produced it. The steps of 2/1023 are
+// wider than the fixed point's, but storing truncates toward zero, so 511
+// and 512 (about -0.001 and +0.001) both store 0: that value names no word
+// (-1), and the second of two such frames publishes nothing at all.
+std::map<std::uint32_t, int> storedToWord();
+// What a frame word stores as a valuator.
+std::uint32_t storedValuator(std::uint16_t word);
+
+// One field of the simulator's "status" reply, "?" when missing.
+std::string simStatusField(SimControl& sim, const std::string& key);
+
+// A stream buffer that takes everything and keeps nothing.
+class Discard : public std::streambuf {
+protected:
+    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+}  // namespace bench
