@@ -2,7 +2,9 @@
 // device at rest and a moving one, at the slowest and the fastest speed in
 // use: the driver notices each fault, publishes at most one record out of
 // step, and reads the device's own frames again soon after.
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -67,7 +69,14 @@ protected:
         EXPECT_LE(toFrames, GetParam().backInStep);
         EXPECT_LE(outOfStepRecords, 1);
         EXPECT_TRUE(inStep());
+        ++faults;
+        longest = std::max(longest, toFrames);
+        outOfStepTotal += outOfStepRecords;
     }
+
+    int faults = 0;
+    int outOfStepTotal = 0;
+    steady_clock::duration longest{};
 };
 
 TEST_P(LineStep, EveryLostOrStrayByteIsNoticedAndTheFrameFoundAgain) {
@@ -89,6 +98,11 @@ TEST_P(LineStep, EveryLostOrStrayByteIsNoticedAndTheFrameFoundAgain) {
     for (int at = 0; at <= 14; ++at) {
         followFault("stray " + std::to_string(at) + " 00", std::chrono::seconds(3));
     }
+    std::printf(
+        "%s at %d baud: %d faults noticed, %d records out of step, back in step "
+        "within %lld ms\n",
+        line.mode, line.baud, faults, outOfStepTotal,
+        static_cast<long long>(std::chrono::duration_cast<milliseconds>(longest).count()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Speeds, LineStep,
