@@ -154,8 +154,10 @@ public:
         int word = found->second < 0 ? 511 : found->second;
         if (lastWord_ >= 0) {
             const int ahead = (word - lastWord_ + 1024) % 1024;
+            // After a long gap the count may have gone round: only the other
+            // checks are left then.
             const std::int64_t allowed = 2 + 2 * (at - lastAt_) / frameMicroseconds_;
-            if (ahead == 0 || ahead > std::min<std::int64_t>(allowed, 512)) return -1;
+            if (allowed < 1024 && (ahead == 0 || ahead > allowed)) return -1;
         } else if (found->second < 0) {
             return -1;
         }
@@ -195,7 +197,7 @@ const Record* recoveredBy(const std::vector<Record>& records, const Fault& fault
     for (auto it = after; it != records.end(); ++it) {
         if (it->word < 0) continue;
         const int ahead = before < 0 ? 2 : (it->word - before + 1024) % 1024;
-        if (ahead >= 2 && ahead <= 512) return &*it;
+        if (ahead >= 2) return &*it;
     }
     return nullptr;
 }
