@@ -97,10 +97,16 @@ source "$root/scripts/wine-env.sh"
 expect_same "pallador-host.exe --version" "pallador-host $version" \
   "$(wine "$win/pallador-host.exe" --version | tr -d '\r')"
 # with_sim.sh names the COM port it mapped only when it runs the program:
-# write it into the configuration then.
+# write it into the configuration then, and let the simulated device move
+# (at rest every frame is the same, and only a change is published).
 cat >"$work/wine-with-port" <<EOF
 #!/usr/bin/env bash
 sed "s|^port .*|port \$PALLADOR_SIM_PORT|" "$win/examples/plain.conf" >"$work/win.conf"
+exec 3<>"/dev/tcp/\${PALLADOR_SIM_CONTROL%:*}/\${PALLADOR_SIM_CONTROL#*:}"
+echo "mode sweep" >&3
+read -r reply <&3
+[ "\${reply%% *}" = ok ] || { echo "simulator: \$reply" >&2; exit 1; }
+exec 3>&-
 exec wine "\$@"
 EOF
 chmod +x "$work/wine-with-port"

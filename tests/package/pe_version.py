@@ -136,7 +136,7 @@ def main():
         return 2
     try:
         print("\n".join(describe(sys.argv[1])))
-    except (NotFound, struct.error, UnicodeDecodeError) as error:
+    except (NotFound, OSError, struct.error, UnicodeDecodeError) as error:
         print("pe_version.py: %s: %s" % (sys.argv[1], error), file=sys.stderr)
         return 1
     return 0
