@@ -37,7 +37,7 @@ else()
   set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${PALLADOR_DEB_ARCH})
   set(CPACK_DEBIAN_PACKAGE_SECTION misc)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\nlibpallador.so for hosts that load it, pallador-host to run the device\nand show what it publishes, and pallador-sim, a simulated device on a\npseudo-terminal.")
+      "libpallador.so for hosts that load it, pallador-host to run the device\nand show what it publishes, and pallador-sim, a simulated device on a\npseudo-terminal.")
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
   set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack_generators.cmake)
