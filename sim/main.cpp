@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "build_info.h"
 #include "sim/options.h"
 #include "sim/simulator.h"
 
@@ -29,6 +30,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::cout << sim::usageText();
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "pallador-sim " PALLADOR_VERSION "\n";
         return 0;
     }
 

@@ -19,6 +19,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
         std::string text;
         if (option == "--help" || option == "-h") {
             options.help = true;
+        } else if (option == "--version") {
+            options.version = true;
         } else if (option == "--link") {
             if (!value(options.link)) return false;
         } else if (option == "--control-port") {
@@ -72,6 +74,7 @@ Options:
   --script FILE        answer with the frames of FILE (see below)
   --exit-with-parent   end when the process that started the simulator ends
   --verbose, -v        log control commands and line events to stderr
+  --version            print the release version and end
   --help, -h           this text
 
 Frame modes:

@@ -15,6 +15,7 @@ struct Options {
     bool exitWithParent = false;
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 // False with `error` on an unknown option or a missing or bad value.

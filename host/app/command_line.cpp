@@ -9,13 +9,15 @@ namespace host {
 const char* const kUsage =
     "usage: pallador-host CONFIG [--plugin PATH] [--debug LEVEL] [--frames N] [--seconds S]\n"
     "                     [--json] [--simulate]\n"
+    "       pallador-host --version\n"
     "  --plugin PATH   the plug-in library (default: the configuration's plugin line, or\n"
     "                  the one next to this program)\n"
     "  --debug LEVEL   hand the plug-in a log record with this debug level\n"
     "  --frames N      stop after N published controller records\n"
     "  --seconds S     stop after S seconds\n"
     "  --json          one JSON line per published record on standard output\n"
-    "  --simulate      start the device simulator and read it instead of the configured port\n";
+    "  --simulate      start the device simulator and read it instead of the configured port\n"
+    "  --version       print the release version and end\n";
 
 namespace {
 
@@ -52,6 +54,8 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& arguments) {
         };
         if (word == "--help" || word == "-h") {
             line.help = true;
+        } else if (word == "--version") {
+            line.version = true;
         } else if (word == "--json") {
             line.json = true;
         } else if (word == "--simulate") {
@@ -91,7 +95,7 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& arguments) {
             return result;
         }
     }
-    if (line.configPath.empty() && !line.help) {
+    if (line.configPath.empty() && !line.help && !line.version) {
         result.error = "a configuration file is needed";
     }
     return result;

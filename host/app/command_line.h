@@ -17,6 +17,7 @@ struct CommandLine {
     bool json = false;
     bool simulate = false;
     bool help = false;
+    bool version = false;
 };
 
 struct CommandLineResult {

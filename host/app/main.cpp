@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "build_info.h"
 #include "host/app/command_line.h"
 #include "host/app/host_config.h"
 #include "host/app/host_platform.h"
@@ -46,12 +47,105 @@ std::string simulatorProgram() {
                           host::pathJoin(host::pathJoin(here, "sim"), "pallador-sim")});
 }
 
+// Beside the program (a build tree, the Windows package), else where the
+// installed layout puts it relative to the program.
+std::string defaultPlugin() {
+    const std::string here = host::programDirectory();
+    return firstExisting({host::pathJoin(here, host::pluginFileName()),
+                          host::pathJoin(host::pathJoin(here, PALLADOR_PLUGIN_DIR_FROM_PROGRAM),
+                                         host::pluginFileName())});
+}
+
 void copyToStandardError(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     std::string line;
     while (std::getline(file, line)) {
         std::fprintf(stderr, "%s\n", line.c_str());
     }
+}
+
+// The simulated device's line and its files, for --simulate; gone with it.
+struct SimulatedLine {
+    std::string workDirectory;
+    host::SimulatorProcess simulator;
+
+    ~SimulatedLine() {
+        simulator.stop();
+        if (!workDirectory.empty()) {
+            host::removeTree(workDirectory);
+        }
+    }
+};
+
+// Starts the simulator and points the configuration's port at it: 0, or the
+// program's exit status.
+int startSimulation(const host::CommandLine& line, host::HostConfig& config, SimulatedLine& sim) {
+    sim.workDirectory = host::makeTemporaryDirectory();
+    if (sim.workDirectory.empty()) {
+        std::fprintf(stderr, "pallador-host: no temporary directory for the simulator\n");
+        return 1;
+    }
+    const std::string link = host::pathJoin(sim.workDirectory, "line");
+    if (!host::overridePort(config, link)) {
+        std::fprintf(stderr, "%s: no room for the simulator's port line (%zu option lines)\n",
+                     line.configPath.c_str(), host::kMaxOptionLines);
+        return 2;
+    }
+    std::string error;
+    const std::string portFile = host::pathJoin(sim.workDirectory, "control-port");
+    if (!sim.simulator.start(simulatorProgram(), link, portFile, error)) {
+        std::fprintf(stderr, "pallador-host: %s\n", error.c_str());
+        return 1;
+    }
+    std::ifstream port(portFile);
+    std::string number;
+    port >> number;
+    std::fprintf(stderr, "pallador-host: simulator on %s, control on 127.0.0.1:%s\n", link.c_str(),
+                 number.c_str());
+    return 0;
+}
+
+void applyCommandLine(const host::CommandLine& line, host::SessionSettings& settings) {
+    settings.pluginPath = !line.pluginPath.empty()              ? line.pluginPath
+                          : !settings.config.pluginPath.empty() ? settings.config.pluginPath
+                                                                : defaultPlugin();
+    settings.debugLevel = line.debugLevel;
+    settings.debugGiven = line.debugGiven;
+    settings.frames = line.frames;
+    settings.seconds = line.seconds;
+    settings.mode = line.json                  ? host::OutputMode::json
+                    : host::stdoutIsTerminal() ? host::OutputMode::live
+                                               : host::OutputMode::plain;
+}
+
+// Runs the device until the end of the run; the exit status.
+int runSession(host::SessionSettings settings) {
+    std::string logDirectory;
+    if (settings.mode == host::OutputMode::live) {
+        logDirectory = host::makeTemporaryDirectory();
+        settings.logPath = host::pathJoin(logDirectory, "plugin.log");
+        host::enableAnsiEscapes();
+    }
+    settings.out = host::divertStandardOutput(settings.logPath);
+    if (settings.out == nullptr) {
+        std::fprintf(stderr, "pallador-host: cannot separate the plug-in's output\n");
+        return 1;
+    }
+    int status = 0;
+    {
+        host::Session session(std::move(settings));
+        activeSession = &session;
+        host::installStopHandler(stopActiveSession);
+        status = session.run();
+        host::installStopHandler(nullptr);
+        activeSession = nullptr;
+    }
+    std::cout.flush();
+    std::fflush(stdout);
+    if (status != 0 && !logDirectory.empty()) {
+        copyToStandardError(host::pathJoin(logDirectory, "plugin.log"));
+    }
+    return status;
 }
 
 }  // namespace
@@ -67,6 +161,10 @@ int main(int argc, char** argv) {
         std::fputs(host::kUsage, stdout);
         return 0;
     }
+    if (line.version) {
+        std::fputs("pallador-host " PALLADOR_VERSION "\n", stdout);
+        return 0;
+    }
 
     host::ConfigResult read = host::readConfigFile(line.configPath);
     if (!read.ok()) {
@@ -75,81 +173,12 @@ int main(int argc, char** argv) {
     }
     host::SessionSettings settings;
     settings.config = std::move(read.config);
-
-    std::string workDirectory;
-    host::SimulatorProcess simulator;
-    const auto cleanUp = [&] {
-        simulator.stop();
-        if (!workDirectory.empty()) {
-            host::removeTree(workDirectory);
-        }
-    };
+    SimulatedLine simulated;
     if (line.simulate) {
-        workDirectory = host::makeTemporaryDirectory();
-        if (workDirectory.empty()) {
-            std::fprintf(stderr, "pallador-host: no temporary directory for the simulator\n");
-            return 1;
+        if (const int status = startSimulation(line, settings.config, simulated); status != 0) {
+            return status;
         }
-        const std::string link = host::pathJoin(workDirectory, "line");
-        if (!host::overridePort(settings.config, link)) {
-            std::fprintf(stderr, "%s: no room for the simulator's port line (%zu option lines)\n",
-                         line.configPath.c_str(), host::kMaxOptionLines);
-            cleanUp();
-            return 2;
-        }
-        std::string error;
-        const std::string portFile = host::pathJoin(workDirectory, "control-port");
-        if (!simulator.start(simulatorProgram(), link, portFile, error)) {
-            std::fprintf(stderr, "pallador-host: %s\n", error.c_str());
-            cleanUp();
-            return 1;
-        }
-        std::ifstream port(portFile);
-        std::string number;
-        port >> number;
-        std::fprintf(stderr, "pallador-host: simulator on %s, control on 127.0.0.1:%s\n",
-                     link.c_str(), number.c_str());
     }
-
-    settings.pluginPath = !line.pluginPath.empty() ? line.pluginPath
-                          : !settings.config.pluginPath.empty()
-                              ? settings.config.pluginPath
-                              : host::pathJoin(host::programDirectory(), host::pluginFileName());
-    settings.debugLevel = line.debugLevel;
-    settings.debugGiven = line.debugGiven;
-    settings.frames = line.frames;
-    settings.seconds = line.seconds;
-    settings.mode = line.json                  ? host::OutputMode::json
-                    : host::stdoutIsTerminal() ? host::OutputMode::live
-                                               : host::OutputMode::plain;
-
-    std::string logDirectory;
-    if (settings.mode == host::OutputMode::live) {
-        logDirectory = host::makeTemporaryDirectory();
-        settings.logPath = host::pathJoin(logDirectory, "plugin.log");
-        host::enableAnsiEscapes();
-    }
-    settings.out = host::divertStandardOutput(settings.logPath);
-    if (settings.out == nullptr) {
-        std::fprintf(stderr, "pallador-host: cannot separate the plug-in's output\n");
-        cleanUp();
-        return 1;
-    }
-
-    int status = 0;
-    {
-        host::Session session(std::move(settings));
-        activeSession = &session;
-        host::installStopHandler(stopActiveSession);
-        status = session.run();
-        host::installStopHandler(nullptr);
-        activeSession = nullptr;
-    }
-    std::cout.flush();
-    std::fflush(stdout);
-    if (status != 0 && !logDirectory.empty()) {
-        copyToStandardError(host::pathJoin(logDirectory, "plugin.log"));
-    }
-    cleanUp();
-    return status;
+    applyCommandLine(line, settings);
+    return runSession(std::move(settings));
 }
