@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -27,6 +28,11 @@ struct LineCase {
 
 std::string caseName(const ::testing::TestParamInfo<LineCase>& info) {
     return std::string(info.param.mode) + std::to_string(info.param.baud);
+}
+
+// Without it the test framework prints the case's bytes, padding included.
+void PrintTo(const LineCase& line, std::ostream* out) {
+    *out << line.mode << " at " << line.baud;
 }
 
 class LineStep : public DriverTest, public ::testing::WithParamInterface<LineCase> {
