@@ -128,44 +128,59 @@ struct SerialLine::State {
     bool lowLatencyAsked = false;
 
     bool takeOver();
+    bool makeBinary();
+    void askLowLatency();
     void release();
     bool raiseHandshakeLines() const;
     ssize_t readArrival(unsigned char* into, std::uint32_t size, const Deadline& deadline) const;
 };
 
-// Exclusive use, the settings and modem lines as found, low latency where
-// the driver offers it, and binary transfer from the first byte on (a Win32
-// port knows no other). On failure errno tells why, and nothing changed.
+// Exclusive use, and binary transfer from the first byte on (a Win32 port
+// knows no other). On failure errno tells why, and nothing changed.
 bool SerialLine::State::takeOver() {
-    // TIOCEXCL keeps other openers out (a privileged one excepted); the lock
-    // keeps out every other instance of this driver, privileged or not.
-    if (ioctl(fd, TIOCEXCL) != 0 || tcgetattr(fd, &found) != 0) {
-        return false;
-    }
+    // The lock keeps out every other instance of this driver, privileged or
+    // not; TIOCEXCL keeps out other openers (a privileged one excepted).
+    // Taken in this order, a refused open never clears the flag of the
+    // instance that holds the line.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         return fail(errno == EWOULDBLOCK ? EBUSY : errno);
     }
-    // Opened without waiting for a carrier; reads and writes block.
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        return false;
+    }
+    if (!makeBinary()) {
+        const int code = errno;
+        ioctl(fd, TIOCNXCL);
+        return fail(code);
+    }
+    dcb = translation::foundLineSettings(found);
+    modemLinesKnown = ioctl(fd, TIOCMGET, &foundModemLines) == 0;
+    askLowLatency();
+    return true;
+}
+
+// The settings as found, kept; reads and writes that block from here on (the
+// open did not wait for a carrier); binary transfer with reads in slices.
+bool SerialLine::State::makeBinary() {
     const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (tcgetattr(fd, &found) != 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         return false;
     }
     termios binary = found;
     translation::makeBinary(binary);
     sliceReads(binary);
-    if (tcsetattr(fd, TCSANOW, &binary) != 0) {
-        return false;
-    }
-    dcb = translation::foundLineSettings(found);
-    modemLinesKnown = ioctl(fd, TIOCMGET, &foundModemLines) == 0;
-    // A USB adapter otherwise holds received bytes until its latency timer
-    // runs out (16 ms on FTDI-style parts), and every frame waits for it.
+    return tcsetattr(fd, TCSANOW, &binary) == 0;
+}
+
+// A USB adapter otherwise holds received bytes until its latency timer runs
+// out (16 ms on FTDI-style parts), and every frame waits for it. A line
+// whose driver offers no such setting goes on without it.
+void SerialLine::State::askLowLatency() {
     serial_struct serial{};
     if (ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) == 0) {
         serial.flags |= ASYNC_LOW_LATENCY;
         lowLatencyAsked = ioctl(fd, TIOCSSERIAL, &serial) == 0;
     }
-    return true;
 }
 
 // Everything takeOver() changed goes back, in reverse order; a terminal that
