@@ -236,7 +236,6 @@ bool SerialLine::open(const char* name) {
     auto state = std::make_unique<State>(fd);
     if (!state->takeOver()) {
         const int code = errno;
-        ioctl(fd, TIOCNXCL);
         ::close(fd);
         return fail(code);
     }
