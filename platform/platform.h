@@ -68,8 +68,8 @@ public:
 
     // The line settings and the time-outs, each half on its own so that a
     // caller can report which half the system refused. A closed line
-    // refuses all four. Changing only the time-outs is cheap: it does not
-    // touch the line, and the next read or write keeps the new ones.
+    // refuses all four. Setting the time-outs leaves the line settings alone
+    // (on Linux it is no system call at all), and the next read keeps them.
     bool getLineSettings(Dcb& dcb);
     bool getTimeouts(CommTimeouts& timeouts);
     bool setLineSettings(const Dcb& dcb);
