@@ -124,7 +124,11 @@ std::string lastErrorText() {
 
 // ---- serial line ------------------------------------------------------------------
 
-struct SerialLine::Terminal {};
+// The line's settings as last set: the virtual line paces its bytes and
+// its time-outs by them.
+struct SerialLine::State {
+    PortAttributes applied{};
+};
 
 SerialLine::SerialLine() = default;
 
@@ -135,7 +139,7 @@ SerialLine::~SerialLine() {
 }
 
 bool SerialLine::isOpen() const {
-    return handle_ != kClosed;
+    return state_ != nullptr;
 }
 
 // Any name opens but the empty one, which no system has a device for.
@@ -149,11 +153,11 @@ bool SerialLine::open(const char* name) {
     if (name[0] == '\0') {
         return fail(ENOENT);
     }
-    handle_ = 3;
-    applied_ = PortAttributes{};
-    applied_.dcb.DCBlength = sizeof(Dcb);
-    applied_.dcb.BaudRate = 9600;
-    applied_.dcb.ByteSize = 8;
+    state_ = std::make_unique<State>();
+    Dcb& dcb = state_->applied.dcb;
+    dcb.DCBlength = sizeof(Dcb);
+    dcb.BaudRate = 9600;
+    dcb.ByteSize = 8;
     ++line().openLines;
     return true;
 }
@@ -162,24 +166,16 @@ bool SerialLine::close() {
     if (!isOpen()) {
         return fail(EBADF);
     }
-    handle_ = kClosed;
+    state_.reset();
     --line().openLines;
     return true;
-}
-
-bool SerialLine::getState(PortAttributes& attributes) {
-    return getLineSettings(attributes.dcb) && getTimeouts(attributes.timeouts);
-}
-
-bool SerialLine::setState(const PortAttributes& attributes) {
-    return setLineSettings(attributes.dcb) && setTimeouts(attributes.timeouts);
 }
 
 bool SerialLine::getLineSettings(Dcb& dcb) {
     if (!isOpen()) {
         return fail(EBADF);
     }
-    dcb = applied_.dcb;
+    dcb = state_->applied.dcb;
     return true;
 }
 
@@ -187,7 +183,7 @@ bool SerialLine::getTimeouts(CommTimeouts& timeouts) {
     if (!isOpen()) {
         return fail(EBADF);
     }
-    timeouts = applied_.timeouts;
+    timeouts = state_->applied.timeouts;
     return true;
 }
 
@@ -199,7 +195,7 @@ bool SerialLine::setLineSettings(const Dcb& dcb) {
     if (dcb.BaudRate == 0 || dcb.BaudRate > 921600 || dcb.ByteSize < 5 || dcb.ByteSize > 8) {
         return fail(EINVAL);
     }
-    applied_.dcb = dcb;
+    state_->applied.dcb = dcb;
     return true;
 }
 
@@ -207,7 +203,7 @@ bool SerialLine::setTimeouts(const CommTimeouts& timeouts) {
     if (!isOpen()) {
         return fail(EBADF);
     }
-    applied_.timeouts = timeouts;
+    state_->applied.timeouts = timeouts;
     return true;
 }
 
@@ -229,9 +225,10 @@ bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transfer
     std::copy_n(state.unread.begin(), taken, static_cast<std::uint8_t*>(buffer));
     state.unread.erase(state.unread.begin(), state.unread.begin() + static_cast<long>(taken));
     transferred = static_cast<std::uint32_t>(taken);
-    state.clock += static_cast<std::int64_t>(taken) * byteMicroseconds(applied_.dcb.BaudRate);
+    state.clock +=
+        static_cast<std::int64_t>(taken) * byteMicroseconds(state_->applied.dcb.BaudRate);
     if (taken < count) {
-        const CommTimeouts& timeouts = applied_.timeouts;
+        const CommTimeouts& timeouts = state_->applied.timeouts;
         state.clock += (static_cast<std::int64_t>(timeouts.ReadTotalTimeoutMultiplier) * count +
                         timeouts.ReadTotalTimeoutConstant) *
                        1000;
@@ -255,7 +252,8 @@ bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& tr
     }
     Line& state = line();
     transferred = count;
-    state.clock += static_cast<std::int64_t>(count) * byteMicroseconds(applied_.dcb.BaudRate);
+    state.clock +=
+        static_cast<std::int64_t>(count) * byteMicroseconds(state_->applied.dcb.BaudRate);
     for (std::uint32_t k = 0; k < count && !state.answers.empty(); ++k) {
         const std::vector<std::uint8_t>& answer = state.answers.front();
         state.unread.insert(state.unread.end(), answer.begin(), answer.end());

@@ -16,10 +16,10 @@ namespace platform {
 // The 12-byte reading of a 32-bit _ftime, filled field by field so that the
 // record never depends on the width of the platform's time_t.
 struct ClockReading {
-    std::int32_t seconds;       // since 1970-01-01 00:00 UTC
+    std::int32_t seconds;  // since 1970-01-01 00:00 UTC
     std::uint16_t milliseconds;
-    std::int16_t minutesWest;   // of UTC
-    std::int16_t daylight;      // daylight-saving flag
+    std::int16_t minutesWest;  // of UTC
+    std::int16_t daylight;     // daylight-saving flag
     std::uint16_t unused;
 };
 static_assert(sizeof(ClockReading) == 12, "clock reading is 12 bytes");
@@ -66,11 +66,10 @@ public:
     bool close();
     bool isOpen() const;
 
-    bool getState(PortAttributes& attributes);
-    bool setState(const PortAttributes& attributes);
-
-    // The two halves of getState/setState, for callers that report which
-    // half the system refused. A closed line refuses all four.
+    // The line settings and the time-outs, each half on its own so that a
+    // caller can report which half the system refused. A closed line
+    // refuses all four. Setting the time-outs leaves the line settings alone
+    // (on Linux it is no system call at all), and the next read keeps them.
     bool getLineSettings(Dcb& dcb);
     bool getTimeouts(CommTimeouts& timeouts);
     bool setLineSettings(const Dcb& dcb);
@@ -82,19 +81,10 @@ public:
     bool write(const void* bytes, std::uint32_t count, std::uint32_t& transferred);
 
 private:
-    static constexpr std::intptr_t kClosed = -1;
-
-    // Linux: puts the terminal's read controls where read() expects them.
-    bool prepareReads();
-
-    std::intptr_t handle_ = kClosed;
-    // Linux: the record as last applied (the time-outs in force for read()
-    // and write(), and the fields the terminal has no place for).
-    PortAttributes applied_{};
-    // Linux: the terminal's own settings as found at open (the model for a
-    // line taken out of binary mode again) and the read controls in force.
-    struct Terminal;
-    std::unique_ptr<Terminal> terminal_;
+    // What an open line holds, each platform's own (the system handle, and
+    // whatever that platform keeps beside it); none while the line is closed.
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 // ---- host mutex ----------------------------------------------------------------

@@ -10,6 +10,12 @@
 namespace platform {
 
 enum : std::uint32_t {
+    kDtrControlDisable = 0,
+    kDtrControlEnable = 1,
+    kDtrControlHandshake = 2,
+};
+
+enum : std::uint32_t {
     kRtsControlDisable = 0,
     kRtsControlEnable = 1,
     kRtsControlHandshake = 2,

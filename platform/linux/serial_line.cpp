@@ -1,9 +1,10 @@
-// Serial line on Linux: a terminal opened exclusively by its path, with the
-// Win32-shaped settings record translated to termios field by field. Only
-// the fields this driver sets travel to the terminal; the rest of the record
-// is kept as last applied, so a record read back is the record written
-// wherever the terminal agrees with it.
+// Serial line on Linux: a terminal opened exclusively by its path. The
+// settings record travels through termios_translation; this file keeps the
+// terminal itself: what the port takes over at open and puts back at close
+// (the terminal's settings, its modem lines, its driver's latency), and the
+// reads and writes.
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -13,14 +14,17 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/linux/termios_translation.h"
 #include "platform/platform.h"
 
 namespace platform {
 
+namespace translation = termios_translation;
+
 namespace {
 
-// A raw line waits for input inside read() itself, a tenth of a second at a
-// time: with VMIN 0 and VTIME 1 one read() returns as soon as a byte is
+// A binary line waits for input inside read() itself, a tenth of a second
+// at a time: with VMIN 0 and VTIME 1 one read() returns as soon as a byte is
 // there, or empty when the slice has passed. A byte that comes while the
 // caller waits then costs one system call, where poll() and read() cost two.
 constexpr cc_t kSliceDeciseconds = 1;
@@ -31,115 +35,180 @@ constexpr cc_t kSliceDeciseconds = 1;
 // stretched by a slice.
 constexpr std::int64_t kSliceLongestMicroseconds = 125000;
 
-}  // namespace
-
-struct SerialLine::Terminal {
-    termios found;
-    // The read controls in force, as this object last set or found them.
-    bool canonical = false;
-    cc_t vmin = 0;
-    cc_t vtime = 0;
-
-    void remember(const termios& settings) {
-        canonical = (settings.c_lflag & ICANON) != 0;
-        vmin = settings.c_cc[VMIN];
-        vtime = settings.c_cc[VTIME];
-    }
-    bool slicing() const { return !canonical && vmin == 0 && vtime == kSliceDeciseconds; }
-};
-
-namespace {
-
-constexpr std::uint32_t kMaxDword = 0xFFFFFFFFu;
-
-struct Speed {
-    std::uint32_t baud;
-    speed_t code;
-};
-
-// Every rate the terminal has a code for, so that whatever a line was found
-// at can be put back on close; the device itself only asks for 1200..115200.
-constexpr Speed kSpeeds[] = {
-    {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
-    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
-    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
-};
-
-bool speedCodeOf(std::uint32_t baud, speed_t& code) {
-    for (const Speed& speed : kSpeeds) {
-        if (speed.baud == baud) {
-            code = speed.code;
-            return true;
-        }
-    }
-    return false;
-}
-
-std::uint32_t baudOf(speed_t code) {
-    for (const Speed& speed : kSpeeds) {
-        if (speed.code == code) {
-            return speed.baud;
-        }
-    }
-    return 0;
-}
-
-// The processing that binary mode switches off, as cfmakeraw does.
-constexpr tcflag_t kRawInputOff = IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON;
-constexpr tcflag_t kRawLocalOff = ECHO | ECHONL | ICANON | ISIG | IEXTEN;
-
-bool isRaw(const termios& settings) {
-    return (settings.c_iflag & kRawInputOff) == 0 && (settings.c_oflag & OPOST) == 0 &&
-           (settings.c_lflag & kRawLocalOff) == 0;
-}
-
-void makeRaw(termios& settings) {
-    settings.c_iflag &= ~kRawInputOff;
-    settings.c_oflag &= ~OPOST;
-    settings.c_lflag &= ~kRawLocalOff;
-    settings.c_cc[VMIN] = 0;
-    settings.c_cc[VTIME] = kSliceDeciseconds;
-}
-
-// Back from binary mode: the line processing the terminal had when it was
-// opened, or an ordinary terminal's when it was found raw already.
-void makeCooked(termios& settings, const termios* found) {
-    if (found != nullptr && !isRaw(*found)) {
-        settings.c_iflag = (settings.c_iflag & ~kRawInputOff) | (found->c_iflag & kRawInputOff);
-        settings.c_oflag = found->c_oflag;
-        settings.c_lflag = (settings.c_lflag & ~kRawLocalOff) | (found->c_lflag & kRawLocalOff);
-        std::copy(std::begin(found->c_cc), std::end(found->c_cc), std::begin(settings.c_cc));
-        return;
-    }
-    settings.c_iflag |= BRKINT | ICRNL | IXON;
-    settings.c_oflag |= OPOST | ONLCR;
-    settings.c_lflag |= ISIG | ICANON | ECHO | ECHOE | ECHOK | IEXTEN;
-    settings.c_cc[VMIN] = 1;
-    settings.c_cc[VTIME] = 0;
-}
+constexpr int kHandshakeLines = TIOCM_RTS | TIOCM_DTR;
 
 bool fail(int code) {
     errno = code;
     return false;
 }
 
-// Milliseconds from now to the deadline, rounded up so that a wait never
-// ends just short of it; 0 once it has passed.
-int millisecondsUntil(std::int64_t deadline, std::int64_t now) {
-    if (deadline <= now) {
-        return 0;
-    }
-    const std::int64_t milliseconds = (deadline - now + 999) / 1000;
-    return static_cast<int>(std::min<std::int64_t>(milliseconds, 0x7FFFFFFF));
+int failure(int code) {
+    errno = code;
+    return -1;
 }
 
-std::int64_t totalMicroseconds(std::uint32_t multiplier, std::uint32_t constant,
-                               std::uint32_t count) {
-    return (static_cast<std::int64_t>(multiplier) * count + constant) * 1000;
+// A pseudo-terminal, or a line whose driver has no UART behind it, answers
+// the modem-line and serial-driver requests so: nothing to do there.
+bool notOffered(int code) {
+    return code == ENOTTY || code == EINVAL;
+}
+
+void sliceReads(termios& settings) {
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = kSliceDeciseconds;
+}
+
+// The end of a wait on the monotonic clock, or no end.
+class Deadline {
+public:
+    static Deadline after(std::int64_t microseconds) {
+        return Deadline(monotonicMicroseconds() + microseconds);
+    }
+    static Deadline never() { return Deadline(-1); }
+
+    // Microseconds left, 0 once passed; -1 without an end.
+    std::int64_t microsecondsLeft() const {
+        if (at_ < 0) {
+            return -1;
+        }
+        return std::max<std::int64_t>(0, at_ - monotonicMicroseconds());
+    }
+    // The time left for poll(): rounded up, so that a wait never ends just
+    // short of the deadline; -1 without an end.
+    int pollMilliseconds() const {
+        const std::int64_t left = microsecondsLeft();
+        if (left < 0) {
+            return -1;
+        }
+        return static_cast<int>(std::min<std::int64_t>((left + 999) / 1000, 0x7FFFFFFF));
+    }
+    bool passed() const { return microsecondsLeft() == 0; }
+
+private:
+    explicit Deadline(std::int64_t at) : at_(at) {}
+    std::int64_t at_;
+};
+
+// 1 when input (or the end of the line) is there to read, 0 when the wait
+// ended first, -1 on a failure; a hang-up with nothing left to read is EIO.
+int waitForInput(int fd, int milliseconds) {
+    pollfd entry{fd, POLLIN, 0};
+    const int ready = poll(&entry, 1, milliseconds);
+    if (ready <= 0) {
+        return ready < 0 && errno != EINTR ? -1 : 0;
+    }
+    if ((entry.revents & POLLNVAL) != 0) {
+        return failure(EBADF);
+    }
+    // Bytes that came before a hang-up are still delivered; read() itself
+    // tells the hang-up apart (end of file, or EIO).
+    if ((entry.revents & POLLIN) != 0) {
+        return 1;
+    }
+    return (entry.revents & (POLLHUP | POLLERR)) != 0 ? failure(EIO) : 0;
 }
 
 }  // namespace
+
+struct SerialLine::State {
+    explicit State(int descriptor) : fd(descriptor) {}
+
+    int fd;
+    // The terminal's own settings as found: they come back whole at close,
+    // since the record has no room for most of them (VMIN, CLOCAL, the
+    // control characters, ...).
+    termios found{};
+    // The record as last written: the fields the terminal has no place for.
+    Dcb dcb{};
+    CommTimeouts timeouts{};
+    // RTS and DTR as found, on a line that has modem lines.
+    bool modemLinesKnown = false;
+    int foundModemLines = 0;
+    // Set when this object asked the serial driver for low latency.
+    bool lowLatencyAsked = false;
+
+    bool takeOver();
+    bool makeBinary();
+    void askLowLatency();
+    void release();
+    bool raiseHandshakeLines() const;
+    ssize_t readArrival(unsigned char* into, std::uint32_t size, const Deadline& deadline) const;
+};
+
+// Exclusive use, and binary transfer from the first byte on (a Win32 port
+// knows no other). On failure errno tells why, and nothing changed.
+bool SerialLine::State::takeOver() {
+    // The lock keeps out every other instance of this driver, privileged or
+    // not; TIOCEXCL keeps out other openers (a privileged one excepted).
+    // Taken in this order, a refused open never clears the flag of the
+    // instance that holds the line.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return fail(errno == EWOULDBLOCK ? EBUSY : errno);
+    }
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        return false;
+    }
+    if (!makeBinary()) {
+        const int code = errno;
+        ioctl(fd, TIOCNXCL);
+        return fail(code);
+    }
+    dcb = translation::foundLineSettings(found);
+    modemLinesKnown = ioctl(fd, TIOCMGET, &foundModemLines) == 0;
+    askLowLatency();
+    return true;
+}
+
+// The settings as found, kept; reads and writes that block from here on (the
+// open did not wait for a carrier); binary transfer with reads in slices.
+bool SerialLine::State::makeBinary() {
+    const int flags = fcntl(fd, F_GETFL);
+    if (tcgetattr(fd, &found) != 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return false;
+    }
+    termios binary = found;
+    translation::makeBinary(binary);
+    sliceReads(binary);
+    return tcsetattr(fd, TCSANOW, &binary) == 0;
+}
+
+// A USB adapter otherwise holds received bytes until its latency timer runs
+// out (16 ms on FTDI-style parts), and every frame waits for it. A line
+// whose driver offers no such setting goes on without it.
+void SerialLine::State::askLowLatency() {
+    serial_struct serial{};
+    if (ioctl(fd, TIOCGSERIAL, &serial) == 0 && (serial.flags & ASYNC_LOW_LATENCY) == 0) {
+        serial.flags |= ASYNC_LOW_LATENCY;
+        lowLatencyAsked = ioctl(fd, TIOCSSERIAL, &serial) == 0;
+    }
+}
+
+// Everything takeOver() changed goes back, in reverse order; a terminal that
+// is gone refuses, and there is nothing left to restore.
+void SerialLine::State::release() {
+    serial_struct serial{};
+    if (lowLatencyAsked && ioctl(fd, TIOCGSERIAL, &serial) == 0) {
+        serial.flags &= ~ASYNC_LOW_LATENCY;
+        ioctl(fd, TIOCSSERIAL, &serial);
+    }
+    if (modemLinesKnown) {
+        int raise = foundModemLines & kHandshakeLines;
+        int drop = ~foundModemLines & kHandshakeLines;
+        ioctl(fd, TIOCMBIS, &raise);
+        ioctl(fd, TIOCMBIC, &drop);
+    }
+    tcsetattr(fd, TCSANOW, &found);
+    // The exclusive flag belongs to the terminal, not to this descriptor.
+    ioctl(fd, TIOCNXCL);
+}
+
+// Linux has no input-only RTS handshake (CRTSCTS would hold output for CTS
+// as well), and at these rates a frame never fills the input buffer: RTS and
+// DTR simply stay up while the port is open.
+bool SerialLine::State::raiseHandshakeLines() const {
+    int lines = kHandshakeLines;
+    return ioctl(fd, TIOCMBIS, &lines) == 0 || notOffered(errno);
+}
 
 SerialLine::SerialLine() = default;
 
@@ -150,7 +219,7 @@ SerialLine::~SerialLine() {
 }
 
 bool SerialLine::isOpen() const {
-    return handle_ != kClosed;
+    return state_ != nullptr;
 }
 
 bool SerialLine::open(const char* name) {
@@ -160,39 +229,17 @@ bool SerialLine::open(const char* name) {
     if (name == nullptr) {
         return fail(EFAULT);
     }
-    // Non-blocking, so that the open does not wait for a carrier. Reads and
-    // writes then block (see read() and write() for their time-outs).
     const int fd = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
-    auto terminal = std::make_unique<Terminal>();
-    // TIOCEXCL keeps other openers out (a privileged one excepted); the lock
-    // keeps out every other instance of this driver, privileged or not.
-    if (ioctl(fd, TIOCEXCL) != 0 || tcgetattr(fd, &terminal->found) != 0) {
+    auto state = std::make_unique<State>(fd);
+    if (!state->takeOver()) {
         const int code = errno;
         ::close(fd);
         return fail(code);
     }
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int code = errno == EWOULDBLOCK ? EBUSY : errno;
-        ioctl(fd, TIOCNXCL);
-        ::close(fd);
-        return fail(code);
-    }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        const int code = errno;
-        ioctl(fd, TIOCNXCL);
-        ::close(fd);
-        return fail(code);
-    }
-    terminal->remember(terminal->found);
-    handle_ = fd;
-    terminal_ = std::move(terminal);
-    applied_ = PortAttributes{};
-    applied_.dcb.DCBlength = sizeof(Dcb);
-    getLineSettings(applied_.dcb);
+    state_ = std::move(state);
     return true;
 }
 
@@ -200,28 +247,10 @@ bool SerialLine::close() {
     if (!isOpen()) {
         return fail(EBADF);
     }
-    const int fd = static_cast<int>(handle_);
-    handle_ = kClosed;
-    // The settings record has no room for every terminal setting (VMIN,
-    // CLOCAL, the control characters, ...), so whatever the owner put back
-    // through it, the terminal gets exactly what it had when it was opened.
-    // A terminal that is gone refuses; there is nothing left to restore.
-    if (terminal_) {
-        tcsetattr(fd, TCSANOW, &terminal_->found);
-    }
-    terminal_.reset();
-    // The exclusive flag belongs to the terminal, not to this descriptor.
-    ioctl(fd, TIOCNXCL);
+    const std::unique_ptr<State> state = std::move(state_);
+    state->release();
     // Linux releases the descriptor even when close() reports EINTR.
-    return ::close(fd) == 0 || errno == EINTR;
-}
-
-bool SerialLine::getState(PortAttributes& attributes) {
-    return getLineSettings(attributes.dcb) && getTimeouts(attributes.timeouts);
-}
-
-bool SerialLine::setState(const PortAttributes& attributes) {
-    return setLineSettings(attributes.dcb) && setTimeouts(attributes.timeouts);
+    return ::close(state->fd) == 0 || errno == EINTR;
 }
 
 bool SerialLine::getLineSettings(Dcb& dcb) {
@@ -229,51 +258,10 @@ bool SerialLine::getLineSettings(Dcb& dcb) {
         return fail(EBADF);
     }
     termios settings{};
-    if (tcgetattr(static_cast<int>(handle_), &settings) != 0) {
+    if (tcgetattr(state_->fd, &settings) != 0) {
         return false;
     }
-    Dcb result = applied_.dcb;
-    result.BaudRate = baudOf(cfgetospeed(&settings));
-    switch (settings.c_cflag & CSIZE) {
-        case CS5:
-            result.ByteSize = 5;
-            break;
-        case CS6:
-            result.ByteSize = 6;
-            break;
-        case CS7:
-            result.ByteSize = 7;
-            break;
-        default:
-            result.ByteSize = 8;
-            break;
-    }
-    if ((settings.c_cflag & CSTOPB) == 0) {
-        result.StopBits = kOneStopBit;
-    } else if (result.StopBits != kOne5StopBits) {
-        result.StopBits = kTwoStopBits;
-    }
-    if ((settings.c_cflag & PARENB) == 0) {
-        result.Parity = kNoParity;
-    } else if ((settings.c_cflag & CMSPAR) != 0) {
-        result.Parity = (settings.c_cflag & PARODD) != 0 ? kMarkParity : kSpaceParity;
-    } else {
-        result.Parity = (settings.c_cflag & PARODD) != 0 ? kOddParity : kEvenParity;
-    }
-    result.fParity = (settings.c_iflag & INPCK) != 0 ? 1 : 0;
-    // One terminal flag stands for both directions of the handshake.
-    const bool handshake = (settings.c_cflag & CRTSCTS) != 0;
-    if (handshake && result.fOutxCtsFlow == 0 && result.fRtsControl != kRtsControlHandshake) {
-        result.fOutxCtsFlow = 1;
-        result.fRtsControl = kRtsControlHandshake;
-    } else if (!handshake) {
-        result.fOutxCtsFlow = 0;
-        if (result.fRtsControl == kRtsControlHandshake) {
-            result.fRtsControl = kRtsControlEnable;
-        }
-    }
-    result.fBinary = isRaw(settings) ? 1 : 0;
-    dcb = result;
+    dcb = translation::readLineSettings(settings, state_->dcb);
     return true;
 }
 
@@ -281,95 +269,21 @@ bool SerialLine::setLineSettings(const Dcb& dcb) {
     if (!isOpen()) {
         return fail(EBADF);
     }
-    const int fd = static_cast<int>(handle_);
     termios settings{};
-    if (tcgetattr(fd, &settings) != 0) {
+    if (tcgetattr(state_->fd, &settings) != 0) {
         return false;
     }
-    speed_t speed = B0;
-    if (!speedCodeOf(dcb.BaudRate, speed)) {
-        return fail(EINVAL);
+    if (const int refusal = translation::writeLineSettings(dcb, settings); refusal != 0) {
+        return fail(refusal);
     }
-    cfsetispeed(&settings, speed);
-    cfsetospeed(&settings, speed);
-
-    tcflag_t size = CS8;
-    switch (dcb.ByteSize) {
-        case 5:
-            size = CS5;
-            break;
-        case 6:
-            size = CS6;
-            break;
-        case 7:
-            size = CS7;
-            break;
-        case 8:
-            size = CS8;
-            break;
-        default:
-            return fail(EINVAL);
-    }
-    settings.c_cflag = (settings.c_cflag & ~CSIZE) | size;
-
-    switch (dcb.StopBits) {
-        case kOneStopBit:
-            settings.c_cflag &= ~CSTOPB;
-            break;
-        case kOne5StopBits:
-        case kTwoStopBits:
-            settings.c_cflag |= CSTOPB;
-            break;
-        default:
-            return fail(EINVAL);
-    }
-
-    settings.c_cflag &= ~(PARENB | PARODD | CMSPAR);
-    switch (dcb.Parity) {
-        case kNoParity:
-            break;
-        case kOddParity:
-            settings.c_cflag |= PARENB | PARODD;
-            break;
-        case kEvenParity:
-            settings.c_cflag |= PARENB;
-            break;
-        case kMarkParity:
-            settings.c_cflag |= PARENB | CMSPAR | PARODD;
-            break;
-        case kSpaceParity:
-            settings.c_cflag |= PARENB | CMSPAR;
-            break;
-        default:
-            return fail(EINVAL);
-    }
-    // Parity checking is the input side only: without it a parity bit is
-    // still generated and stripped, but a byte with a bad one is passed on.
-    if (dcb.fParity != 0) {
-        settings.c_iflag |= INPCK;
-    } else {
-        settings.c_iflag &= ~INPCK;
-    }
-
-    if (dcb.fOutxCtsFlow != 0 || dcb.fRtsControl == kRtsControlHandshake) {
-        settings.c_cflag |= CRTSCTS;
-    } else {
-        settings.c_cflag &= ~CRTSCTS;
-    }
-    // The line has no carrier to wait for, and must be able to receive.
-    settings.c_cflag |= CLOCAL | CREAD;
-
-    if (dcb.fBinary != 0) {
-        makeRaw(settings);
-    } else {
-        makeCooked(settings, terminal_ ? &terminal_->found : nullptr);
-    }
-
-    if (tcsetattr(fd, TCSANOW, &settings) != 0) {
+    sliceReads(settings);
+    if (tcsetattr(state_->fd, TCSANOW, &settings) != 0) {
         return false;
     }
-    terminal_->remember(settings);
-    applied_.dcb = dcb;
+    if (translation::raisesModemLines(dcb) && !state_->raiseHandshakeLines()) {
+        return false;
+    }
+    state_->dcb = dcb;
     return true;
 }
 
@@ -377,51 +291,62 @@ bool SerialLine::getTimeouts(CommTimeouts& timeouts) {
     if (!isOpen()) {
         return fail(EBADF);
     }
-    timeouts = applied_.timeouts;
+    timeouts = state_->timeouts;
     return true;
 }
 
+// Only kept: the next read waits by them, and the terminal is not touched.
 bool SerialLine::setTimeouts(const CommTimeouts& timeouts) {
     if (!isOpen()) {
         return fail(EBADF);
     }
-    applied_.timeouts = timeouts;
+    if (const int refusal = translation::checkTimeouts(timeouts); refusal != 0) {
+        return fail(refusal);
+    }
+    state_->timeouts = timeouts;
     return true;
 }
 
-// A raw line takes VMIN 0 and VTIME of one slice before its first read, so
-// that no read() can wait for more bytes than have come: found so, or set
-// so by binary mode, this costs nothing. A line with line processing keeps
-// its controls and is only read once poll() has seen a whole line.
-bool SerialLine::prepareReads() {
-    Terminal& terminal = *terminal_;
-    if (terminal.canonical || terminal.slicing()) {
-        return true;
+// Waits for the next bytes to come, up to `size` of them: their count, 0
+// when the deadline passed first, -1 on a failure. While a long enough wait
+// is left it waits in the terminal's slice (one system call per arrival);
+// the last part of a wait, and a wait without an end, go through poll()
+// with the exact time left. A slice that passes empty is a silent line or a
+// hung-up one, and the poll() that follows tells them apart.
+ssize_t SerialLine::State::readArrival(unsigned char* into, std::uint32_t size,
+                                       const Deadline& deadline) const {
+    bool sliceCameEmpty = false;
+    for (;;) {
+        if (!sliceCameEmpty && deadline.microsecondsLeft() >= kSliceLongestMicroseconds) {
+            const ssize_t got = ::read(fd, into, size);
+            if (got > 0 || (got < 0 && errno != EINTR)) {
+                return got;
+            }
+            sliceCameEmpty = got == 0;
+            continue;
+        }
+        const int ready = waitForInput(fd, deadline.pollMilliseconds());
+        if (ready < 0) {
+            return -1;
+        }
+        if (ready == 0) {
+            if (deadline.passed()) {
+                return 0;
+            }
+            continue;
+        }
+        const ssize_t got = ::read(fd, into, size);
+        if (got == 0) {
+            return failure(EIO);
+        }
+        if (got > 0 || errno != EINTR) {
+            return got;
+        }
     }
-    const int fd = static_cast<int>(handle_);
-    termios settings{};
-    if (tcgetattr(fd, &settings) != 0) {
-        return false;
-    }
-    settings.c_cc[VMIN] = 0;
-    settings.c_cc[VTIME] = kSliceDeciseconds;
-    if (tcsetattr(fd, TCSANOW, &settings) != 0) {
-        return false;
-    }
-    terminal.remember(settings);
-    return true;
 }
 
-// The read time-outs mean what they mean to ReadFile: a total time per call
-// (multiplier per byte asked for, plus the constant; both 0: none), an
-// interval time between two bytes once the first has come, and the two
-// special cases of an interval of MAXDWORD.
-//
-// While a long enough wait is left, a read waits in the terminal's slice
-// (one system call per arrival); the last part of a wait, a wait without an
-// end, and a line with line processing go through poll() with the exact
-// time left. A slice that passes empty is a silent line or a hung-up one,
-// and the poll() that follows tells them apart.
+// A total time-out per call, as ReadFile has it: the bytes that came before
+// it passed are the result, and a silent line is no failure.
 bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transferred) {
     transferred = 0;
     if (!isOpen()) {
@@ -433,142 +358,24 @@ bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transfer
     if (buffer == nullptr) {
         return fail(EFAULT);
     }
-    if (!prepareReads()) {
-        return false;
-    }
-    const int fd = static_cast<int>(handle_);
-    const CommTimeouts& timeouts = applied_.timeouts;
-    const bool slicing = terminal_->slicing();
-    const std::int64_t start = monotonicMicroseconds();
-
-    bool hasTotal = false;
-    std::int64_t totalDeadline = 0;
-    std::int64_t interval = 0;
-    bool returnOnFirstByte = false;
-    if (timeouts.ReadIntervalTimeout == kMaxDword && timeouts.ReadTotalTimeoutMultiplier == 0 &&
-        timeouts.ReadTotalTimeoutConstant == 0) {
-        // Only what has already arrived.
-        hasTotal = true;
-        totalDeadline = start;
-    } else if (timeouts.ReadIntervalTimeout == kMaxDword &&
-               timeouts.ReadTotalTimeoutMultiplier == kMaxDword &&
-               timeouts.ReadTotalTimeoutConstant != 0 &&
-               timeouts.ReadTotalTimeoutConstant != kMaxDword) {
-        // Whatever the first arrival brings, or nothing after the constant.
-        hasTotal = true;
-        totalDeadline = start + static_cast<std::int64_t>(timeouts.ReadTotalTimeoutConstant) * 1000;
-        returnOnFirstByte = true;
-    } else {
-        const std::int64_t total = totalMicroseconds(timeouts.ReadTotalTimeoutMultiplier,
-                                                     timeouts.ReadTotalTimeoutConstant, count);
-        hasTotal = total != 0;
-        totalDeadline = start + total;
-        if (timeouts.ReadIntervalTimeout != kMaxDword) {
-            interval = static_cast<std::int64_t>(timeouts.ReadIntervalTimeout) * 1000;
-        }
-    }
-
+    const std::int64_t wait = translation::readWaitMicroseconds(state_->timeouts, count);
+    const Deadline deadline = wait != 0 ? Deadline::after(wait) : Deadline::never();
     auto* bytes = static_cast<unsigned char*>(buffer);
-    std::int64_t lastArrival = start;
-    bool waited = false;
-    bool sliceCameEmpty = false;
     while (transferred < count) {
-        const std::int64_t now = monotonicMicroseconds();
-        // Microseconds left to wait; -1: no end.
-        std::int64_t left = hasTotal ? std::max<std::int64_t>(0, totalDeadline - now) : -1;
-        if (interval != 0 && transferred > 0) {
-            const std::int64_t gap = std::max<std::int64_t>(0, lastArrival + interval - now);
-            left = left < 0 ? gap : std::min(left, gap);
+        const ssize_t got = state_->readArrival(bytes + transferred, count - transferred, deadline);
+        if (got < 0) {
+            return false;
         }
-        if (left == 0 && waited) {
+        if (got == 0) {
             break;
         }
-        waited = true;
-
-        ssize_t got = 0;
-        if (slicing && !sliceCameEmpty && left >= kSliceLongestMicroseconds) {
-            got = ::read(fd, bytes + transferred, count - transferred);
-            if (got == 0) {
-                sliceCameEmpty = true;
-                continue;
-            }
-        } else {
-            const int wait = left < 0 ? -1 : millisecondsUntil(now + left, now);
-            pollfd entry{fd, POLLIN, 0};
-            const int ready = poll(&entry, 1, wait);
-            if (ready < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return false;
-            }
-            if (ready == 0) {
-                continue;
-            }
-            if ((entry.revents & POLLNVAL) != 0) {
-                return fail(EBADF);
-            }
-            // Bytes that came before a hang-up are still delivered; read()
-            // itself tells the hang-up apart (end of file, or EIO).
-            if ((entry.revents & POLLIN) == 0) {
-                if ((entry.revents & (POLLHUP | POLLERR)) != 0) {
-                    return fail(EIO);
-                }
-                continue;
-            }
-            got = ::read(fd, bytes + transferred, count - transferred);
-            if (got == 0) {
-                return fail(EIO);
-            }
-            sliceCameEmpty = false;
-        }
-        if (got > 0) {
-            transferred += static_cast<std::uint32_t>(got);
-            lastArrival = monotonicMicroseconds();
-            if (returnOnFirstByte) {
-                break;
-            }
-            continue;
-        }
-        if (errno == EINTR) {
-            continue;
-        }
-        return false;
+        transferred += static_cast<std::uint32_t>(got);
     }
     return true;
 }
 
-namespace {
-
-// The descriptor's non-blocking flag for the life of the object, so that a
-// write with a time-out waits for room in poll(), never inside write().
-class NonBlocking {
-public:
-    explicit NonBlocking(int fd) : fd_(fd), flags_(fcntl(fd, F_GETFL)) {
-        ok_ = flags_ >= 0 && fcntl(fd_, F_SETFL, flags_ | O_NONBLOCK) == 0;
-    }
-    ~NonBlocking() {
-        if (ok_) {
-            const int code = errno;
-            fcntl(fd_, F_SETFL, flags_);
-            errno = code;
-        }
-    }
-    NonBlocking(const NonBlocking&) = delete;
-    NonBlocking& operator=(const NonBlocking&) = delete;
-    bool ok() const { return ok_; }
-
-private:
-    int fd_;
-    int flags_;
-    bool ok_ = false;
-};
-
-}  // namespace
-
-// A write waits for room on the line for at most its total time-out
-// (multiplier per byte plus constant); both 0 means no time-out, and the
-// write simply blocks until the line has taken every byte.
+// Writes have no time-out (a record that asks for one is refused): the line
+// takes every byte, or the write fails.
 bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& transferred) {
     transferred = 0;
     if (!isOpen()) {
@@ -580,33 +387,9 @@ bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& tr
     if (bytes == nullptr) {
         return fail(EFAULT);
     }
-    const int fd = static_cast<int>(handle_);
-    const CommTimeouts& timeouts = applied_.timeouts;
-    const std::int64_t total = totalMicroseconds(timeouts.WriteTotalTimeoutMultiplier,
-                                                 timeouts.WriteTotalTimeoutConstant, count);
     const auto* data = static_cast<const unsigned char*>(bytes);
-    if (total == 0) {
-        while (transferred < count) {
-            const ssize_t put = ::write(fd, data + transferred, count - transferred);
-            if (put > 0) {
-                transferred += static_cast<std::uint32_t>(put);
-                continue;
-            }
-            if (put < 0 && errno == EINTR) {
-                continue;
-            }
-            return put < 0 ? false : fail(EIO);
-        }
-        return true;
-    }
-
-    const NonBlocking nonBlocking(fd);
-    if (!nonBlocking.ok()) {
-        return false;
-    }
-    const std::int64_t deadline = monotonicMicroseconds() + total;
     while (transferred < count) {
-        const ssize_t put = ::write(fd, data + transferred, count - transferred);
+        const ssize_t put = ::write(state_->fd, data + transferred, count - transferred);
         if (put > 0) {
             transferred += static_cast<std::uint32_t>(put);
             continue;
@@ -614,25 +397,7 @@ bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& tr
         if (put < 0 && errno == EINTR) {
             continue;
         }
-        if (put < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            return false;
-        }
-        const int wait = millisecondsUntil(deadline, monotonicMicroseconds());
-        if (wait == 0) {
-            break;
-        }
-        pollfd entry{fd, POLLOUT, 0};
-        const int ready = poll(&entry, 1, wait);
-        if (ready < 0 && errno != EINTR) {
-            return false;
-        }
-        if (ready > 0 && (entry.revents & POLLNVAL) != 0) {
-            return fail(EBADF);
-        }
-        if (ready > 0 && (entry.revents & POLLOUT) == 0 &&
-            (entry.revents & (POLLHUP | POLLERR)) != 0) {
-            return fail(EIO);
-        }
+        return put < 0 ? false : fail(EIO);
     }
     return true;
 }

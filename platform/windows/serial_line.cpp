@@ -12,9 +12,6 @@
 
 namespace platform {
 
-// Windows keeps a line's own settings itself.
-struct SerialLine::Terminal {};
-
 namespace {
 
 static_assert(sizeof(Dcb) == sizeof(DCB), "Dcb mirrors DCB");
@@ -90,6 +87,11 @@ bool refuseClosed() {
 
 }  // namespace
 
+// Windows keeps a line's settings itself: the open handle is all there is.
+struct SerialLine::State {
+    HANDLE handle;
+};
+
 SerialLine::SerialLine() = default;
 
 SerialLine::~SerialLine() {
@@ -99,7 +101,7 @@ SerialLine::~SerialLine() {
 }
 
 bool SerialLine::isOpen() const {
-    return handle_ != kClosed;
+    return state_ != nullptr;
 }
 
 bool SerialLine::open(const char* name) {
@@ -116,7 +118,7 @@ bool SerialLine::open(const char* name) {
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
-    handle_ = reinterpret_cast<std::intptr_t>(handle);
+    state_ = std::make_unique<State>(State{handle});
     return true;
 }
 
@@ -124,17 +126,9 @@ bool SerialLine::close() {
     if (!isOpen()) {
         return refuseClosed();
     }
-    const HANDLE handle = reinterpret_cast<HANDLE>(handle_);
-    handle_ = kClosed;
+    const HANDLE handle = state_->handle;
+    state_.reset();
     return CloseHandle(handle) != FALSE;
-}
-
-bool SerialLine::getState(PortAttributes& attributes) {
-    return getLineSettings(attributes.dcb) && getTimeouts(attributes.timeouts);
-}
-
-bool SerialLine::setState(const PortAttributes& attributes) {
-    return setLineSettings(attributes.dcb) && setTimeouts(attributes.timeouts);
 }
 
 bool SerialLine::getLineSettings(Dcb& dcb) {
@@ -143,7 +137,7 @@ bool SerialLine::getLineSettings(Dcb& dcb) {
     }
     DCB system{};
     system.DCBlength = sizeof system;
-    if (!GetCommState(reinterpret_cast<HANDLE>(handle_), &system)) {
+    if (!GetCommState(state_->handle, &system)) {
         return false;
     }
     std::memcpy(&dcb, &system, sizeof dcb);
@@ -155,7 +149,7 @@ bool SerialLine::getTimeouts(CommTimeouts& timeouts) {
         return refuseClosed();
     }
     COMMTIMEOUTS system{};
-    if (!GetCommTimeouts(reinterpret_cast<HANDLE>(handle_), &system)) {
+    if (!GetCommTimeouts(state_->handle, &system)) {
         return false;
     }
     std::memcpy(&timeouts, &system, sizeof timeouts);
@@ -168,7 +162,7 @@ bool SerialLine::setLineSettings(const Dcb& dcb) {
     }
     DCB system{};
     std::memcpy(&system, &dcb, sizeof system);
-    return SetCommState(reinterpret_cast<HANDLE>(handle_), &system) != FALSE;
+    return SetCommState(state_->handle, &system) != FALSE;
 }
 
 bool SerialLine::setTimeouts(const CommTimeouts& timeouts) {
@@ -177,7 +171,7 @@ bool SerialLine::setTimeouts(const CommTimeouts& timeouts) {
     }
     COMMTIMEOUTS system{};
     std::memcpy(&system, &timeouts, sizeof system);
-    return SetCommTimeouts(reinterpret_cast<HANDLE>(handle_), &system) != FALSE;
+    return SetCommTimeouts(state_->handle, &system) != FALSE;
 }
 
 bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transferred) {
@@ -185,7 +179,7 @@ bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transfer
     if (!isOpen()) {
         return refuseClosed();
     }
-    const HANDLE handle = reinterpret_cast<HANDLE>(handle_);
+    const HANDLE handle = state_->handle;
     DWORD done = 0;
     const BOOL ok = ReadFile(handle, buffer, count, &done, nullptr);
     transferred = done;
@@ -211,7 +205,7 @@ bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& tr
         return refuseClosed();
     }
     DWORD done = 0;
-    const BOOL ok = WriteFile(reinterpret_cast<HANDLE>(handle_), bytes, count, &done, nullptr);
+    const BOOL ok = WriteFile(state_->handle, bytes, count, &done, nullptr);
     transferred = done;
     return ok != FALSE;
 }

@@ -104,7 +104,7 @@ TEST_F(DeviceLifetime, DeviceDeletedWhileReceivingClosesTheLineAndPutsItsSetting
     ASSERT_TRUE(sim->ok("mode fresh"));
     ASSERT_EQ(createAndInit({{"baud", {"19200"}}}), 1) << initOutput;
     EXPECT_EQ(sim->attrs()["baud"], "19200");
-    EXPECT_EQ(sim->attrs()["crtscts"], "1");
+    EXPECT_EQ(sim->attrs()["crtscts"], kCrtsctsUnderDeviceSettings);
     ASSERT_TRUE(sim->send({0xFF, 0xFF}));
     detect();
     ASSERT_EQ(receive(), 1) << lastOutput;

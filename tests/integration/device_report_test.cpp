@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "driver_fixture.h"
+#include "fault_lines.h"
+#include "tests/support/line_fields.h"
 
 namespace testing_support {
 namespace {
@@ -63,9 +65,9 @@ std::vector<std::string> joined(std::vector<std::vector<std::string>> parts) {
 TEST_F(DriverTest, ReportWithoutEmulationIsTableMappingAndClosingLine) {
     ASSERT_EQ(createAndInit({{"baudrate", {"19200"}}}), 1) << initOutput;
     EXPECT_EQ(device->configure(), 3);
-    EXPECT_EQ(reportLines(initOutput),
-              joined({tableLines(sim->portName(), "19200"), kMapping,
-                      {"HOST: INFO: -----------------------"}}))
+    EXPECT_EQ(reportLines(initOutput), joined({tableLines(sim->portName(), "19200"),
+                                               kMapping,
+                                               {"HOST: INFO: -----------------------"}}))
         << initOutput;
     EXPECT_EQ(sim->attrs()["baud"], "19200");
 
@@ -85,7 +87,8 @@ TEST_F(DriverTest, ReportWithEmulationAddsMappingEmulationAndTrackerReport) {
               1)
         << initOutput;
     EXPECT_EQ(reportLines(initOutput),
-              joined({tableLines(sim->portName(), "9600"), kMapping,
+              joined({tableLines(sim->portName(), "9600"),
+                      kMapping,
                       {
                           "HOST: INFO: TRACKER EMULATION     : As tracker[1]",
                           "HOST: INFO:                       : Init Values: X=0 Y=0 Z=1.5",
@@ -117,7 +120,18 @@ TEST_F(DriverTest, RefusedBaudRateIsReportedAndTheLineKeepsItsSpeed) {
     EXPECT_EQ(attrs["csize"], "8");
     EXPECT_EQ(attrs["cstopb"], "0");
     EXPECT_EQ(attrs["parenb"], "0");
-    EXPECT_EQ(attrs["crtscts"], "1");
+    EXPECT_EQ(attrs["crtscts"], kCrtsctsUnderDeviceSettings);
+}
+
+// A pseudo-terminal has neither modem lines nor a serial driver to ask for
+// low latency: init goes on without a word of either.
+TEST_F(DriverTest, InitOnALineWithoutModemLinesOrLatencyControlSaysNothingOfThem) {
+    ASSERT_EQ(createAndInit({{"baud", {"115200"}}}), 1) << initOutput;
+    EXPECT_EQ(problemLines(initOutput), std::vector<std::string>{}) << initOutput;
+    std::map<std::string, std::string> attrs = sim->attrs();
+    EXPECT_EQ(attrs["baud"], "115200");
+    EXPECT_EQ(attrs["raw"], "1");
+    EXPECT_EQ(attrs["crtscts"], kCrtsctsUnderDeviceSettings);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "driver_fixture.h"
 #include "fault_lines.h"
+#include "tests/support/line_fields.h"
 #include "tests/support/port_names.h"
 #include "tests/support/system_text.h"
 
@@ -122,7 +123,8 @@ TEST_F(InitBounds, LineSpeedsOutsideTheListAreRefusedAndTheLineKeepsItsSpeed) {
         EXPECT_TRUE(hasLine(initOutput, "HOST: INFO: BAUD RATE             : " + value));
         std::map<std::string, std::string> attrs = sim->attrs();
         EXPECT_EQ(attrs["baud"], speedBefore);
-        EXPECT_EQ(attrs["crtscts"], "1") << "the other settings are applied all the same";
+        EXPECT_EQ(attrs["crtscts"], kCrtsctsUnderDeviceSettings)
+            << "the other settings are applied all the same";
         EXPECT_EQ(attrs["raw"], "1");
         deleteDevice();
     }

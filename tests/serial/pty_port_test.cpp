@@ -61,8 +61,12 @@ TEST_F(PtyPort, OpenReadsTheSettingsTheLineHas) {
     EXPECT_EQ(a.dcb.fParity, 1u);
     EXPECT_EQ(a.dcb.fOutxCtsFlow, 0u);
     EXPECT_NE(a.dcb.fRtsControl, platform::kRtsControlHandshake);
-    EXPECT_EQ(a.dcb.fBinary, 0u);
     EXPECT_EQ(a.dcb.DCBlength, 28u);
+    // A Win32 port knows no other transfer than binary, and the line is
+    // binary from its open on.
+    EXPECT_EQ(a.dcb.fBinary, 1u);
+    EXPECT_TRUE(peer->settings().raw);
+    EXPECT_EQ(peer->settings().baud, 4800u);
 }
 
 TEST_F(PtyPort, DeviceSettingsAreInForceAndTheFoundOnesComeBackOnClose) {
@@ -76,7 +80,7 @@ TEST_F(PtyPort, DeviceSettingsAreInForceAndTheFoundOnesComeBackOnClose) {
     EXPECT_EQ(inForce.baud, 19200u);
     EXPECT_EQ(inForce.byteSize, 8u);
     EXPECT_FALSE(inForce.twoStopBits);
-    EXPECT_TRUE(inForce.handshake);
+    EXPECT_FALSE(inForce.handshake) << "output must not wait for CTS";
     EXPECT_TRUE(inForce.raw);
     EXPECT_FALSE(inForce.parityChecked);
     EXPECT_FALSE(inForce.parityGenerated);
@@ -97,7 +101,8 @@ TEST_F(PtyPort, DeviceSettingsAreInForceAndTheFoundOnesComeBackOnClose) {
     PortAttributes working{};
     port.getAttributes(&working);
     EXPECT_EQ(working.dcb.BaudRate, 4800u);
-    EXPECT_EQ(working.dcb.fBinary, 0u);
+    EXPECT_EQ(working.dcb.StopBits, platform::kTwoStopBits);
+    EXPECT_EQ(working.dcb.fParity, 1u);
 }
 
 TEST_F(PtyPort, OpeningAgainPutsTheFirstOpensSettingsBackFirst) {
@@ -211,7 +216,7 @@ TEST_F(PtyPort, BytesThatComeOneByOneAreReadAsTheyCome) {
 TEST_F(PtyPort, TimeOutsThatEndBetweenTenthsOfASecondAreKept) {
     CRS232H port(&log);
     ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
-    for (const std::uint32_t milliseconds : {60u, 250u}) {
+    for (const std::uint32_t milliseconds : {3u, 60u, 250u}) {
         setReadTimeouts(port, 0, milliseconds);
         std::uint8_t byte = 0;
         std::int32_t got = -1;
@@ -222,18 +227,63 @@ TEST_F(PtyPort, TimeOutsThatEndBetweenTenthsOfASecondAreKept) {
     }
 }
 
-TEST_F(PtyPort, IntervalTimeOutEndsAReadAfterAGap) {
+// Win32 modes that the device never uses are refused, not emulated; the
+// line keeps what it had.
+TEST_F(PtyPort, ModesTheLineDoesNotOfferAreRefusedAndTheOldSettingsKept) {
     CRS232H port(&log);
     ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
-    setReadTimeouts(port, 150, 3000);
-    ASSERT_TRUE(peer->send({0x12, 0x34}));
-    std::uint8_t bytes[4] = {};
-    std::int32_t got = 0;
-    const std::int64_t took = timed([&] { got = port.readPort(bytes, 4); });
-    EXPECT_EQ(got, 2);
-    EXPECT_EQ(bytes[1], 0x34);
-    EXPECT_GE(took, 150000);
-    EXPECT_LT(took, 1000000) << "waited for the total time-out";
+    const std::string name = peer->portName();
+    PortAttributes sevenBits{};
+    port.getAttributes(&sevenBits);
+    sevenBits.dcb.ByteSize = 7;
+    auto out = messages(captureOutput([&] { EXPECT_FALSE(port.applyAttributes(&sevenBits)); }));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0],
+              "ERROR: CRS232H: Setting attribute(DCB) to " + name + ": Operation not supported");
+
+    PortAttributes interval{};
+    port.getAttributes(&interval);
+    interval.timeouts.ReadIntervalTimeout = 150;
+    out = messages(captureOutput([&] { EXPECT_FALSE(port.applyAttributes(&interval)); }));
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], "ERROR: CRS232H: Setting attribute(COMMTIMEOUTS) to " + name +
+                          ": Operation not supported");
+
+    PortAttributes read{};
+    ASSERT_TRUE(port.loadAttributes(&read));
+    EXPECT_EQ(read.dcb.ByteSize, 8u);
+    EXPECT_EQ(read.timeouts.ReadIntervalTimeout, 0u);
+    EXPECT_EQ(read.timeouts.ReadTotalTimeoutConstant, 1000u);
+    EXPECT_EQ(peer->settings().byteSize, 8u);
+}
+
+// A short wait between reads, as a caller that polls the line sets it: the
+// next read keeps it at once, and the old one comes back as simply.
+TEST_F(PtyPort, TimeOutChangedBetweenReadsHoldsForTheNextRead) {
+    platform::SerialLine line;
+    ASSERT_TRUE(line.open(peer->portName().c_str()));
+    platform::CommTimeouts timeouts{};
+    timeouts.ReadTotalTimeoutConstant = 20;
+    ASSERT_TRUE(line.setTimeouts(timeouts));
+    std::uint8_t byte = 0;
+    std::uint32_t got = 1;
+    const std::int64_t shortWait = timed([&] { EXPECT_TRUE(line.read(&byte, 1, got)); });
+    EXPECT_EQ(got, 0u);
+    EXPECT_GE(shortWait, 20000);
+    EXPECT_LT(shortWait, 250000);
+
+    timeouts.ReadTotalTimeoutConstant = 1000;
+    ASSERT_TRUE(line.setTimeouts(timeouts));
+    std::thread device([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        peer->send({0x5A});
+    });
+    const std::int64_t longWait = timed([&] { EXPECT_TRUE(line.read(&byte, 1, got)); });
+    device.join();
+    EXPECT_EQ(got, 1u);
+    EXPECT_EQ(byte, 0x5A);
+    EXPECT_GE(longWait, 200000);
+    EXPECT_TRUE(line.close());
 }
 
 TEST_F(PtyPort, HangUpWhileWaitingFailsTheReadAtOnce) {

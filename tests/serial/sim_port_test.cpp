@@ -62,7 +62,7 @@ TEST_F(SimPort, DeviceSettingsReachTheLineAndTheFoundOnesComeBackOnClose) {
     auto attrs = sim->attrs();
     EXPECT_EQ(attrs["baud"], "19200");
     EXPECT_EQ(attrs["cstopb"], "0");
-    EXPECT_EQ(attrs["crtscts"], "1");
+    EXPECT_EQ(attrs["crtscts"], testing_support::kCrtsctsUnderDeviceSettings);
     EXPECT_EQ(attrs["raw"], "1");
 
     EXPECT_EQ(captureOutput([&] { EXPECT_TRUE(port.closePort()); }), "");
@@ -81,7 +81,7 @@ TEST_F(SimPort, CloseLeavesEveryTerminalSettingAsItWasFound) {
     CRS232H port(&log);
     ASSERT_TRUE(openAsDevice(port, name, 38400));
     EXPECT_EQ(sim->attrs()["baud"], "38400");
-    EXPECT_EQ(sim->attrs()["crtscts"], "1");
+    EXPECT_EQ(sim->attrs()["crtscts"], testing_support::kCrtsctsUnderDeviceSettings);
     EXPECT_EQ(captureOutput([&] { EXPECT_TRUE(port.closePort()); }), "");
     EXPECT_EQ(testing_support::restorableLineFields(sim->attrs()),
               testing_support::restorableLineFields(found));

@@ -2,6 +2,8 @@
 
 namespace testing_support {
 
+const char* const kCrtsctsUnderDeviceSettings = "1";
+
 // Wine's serial driver turns every DCB it is given into terminal settings
 // with CLOCAL set and VMIN and VTIME of its own: those follow Wine, not the
 // DCB, which is what the port puts back.
