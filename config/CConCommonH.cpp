@@ -16,15 +16,12 @@ ControllerEntry::ControllerEntry() {
 }
 
 CConCommonH::CConCommonH(const CMessageH* creatorLog)
-    : log(makeOwnLog(creatorLog, "CConCommonH", 3)) {
+    : log(createOwnLog(creatorLog, "CConCommonH", 3)) {
     log->debug("CConCommonH: \"constructor\" called.", true);
 }
 
 CConCommonH::~CConCommonH() {
     log->debug("CConCommonH: \"destructor\" called.", true);
-    if (lookup) {
-        clear();
-    }
 }
 
 bool CConCommonH::allocate(std::uint32_t n, bool restrictToCounts) {

@@ -10,6 +10,7 @@
 #include <span>
 
 #include "config/DeviceConfig.h"
+#include "config/options.h"
 #include "storage/ConData.h"
 #include "storage/TraData.h"
 #include "support/CMessageH.h"
@@ -101,14 +102,15 @@ public:
     std::uint32_t controllerBase = 0;
 
 private:
-    enum class LineResult { accepted, rejected, notMine };
-
-    LineResult parseEmulateTracker(const OptionLine& line);
-    LineResult parseElementOrder(const OptionLine& line, bool buttons);
-    LineResult parseValuatorScale(const OptionLine& line);
-    LineResult parseControllerOrder(const OptionLine& line);
+    // The handlers of the option keywords (their table is in parseOptions).
+    LineResult parseEmulateTracker(const OptionLineView& line);
+    LineResult parseValuatorOrder(const OptionLineView& line);
+    LineResult parseButtonOrder(const OptionLineView& line);
+    LineResult parseElementOrder(const OptionLineView& line, bool buttons);
+    LineResult parseValuatorScale(const OptionLineView& line);
+    LineResult parseControllerOrder(const OptionLineView& line);
     // The controller named by a line's first argument, or 0 when invalid.
-    std::uint32_t controllerArgument(const OptionLine& line) const;
+    std::uint32_t controllerArgument(const OptionLineView& line) const;
 
     void printPrefix(std::uint32_t c) const;
     void printValuators(std::uint32_t c, const ControllerEntry& e) const;

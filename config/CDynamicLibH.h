@@ -2,6 +2,8 @@
 // `load`, released by `unload` or destruction. Nothing in it is called.
 #pragma once
 
+#include <memory>
+
 #include "platform/platform.h"
 #include "support/CMessageH.h"
 
@@ -26,5 +28,5 @@ protected:
 
 private:
     platform::LibraryHandle library_ = nullptr;
-    CMessageH* log_;
+    std::unique_ptr<CMessageH> log_;
 };

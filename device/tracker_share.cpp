@@ -12,7 +12,7 @@ bool CPallador::setUpTrackerEmulation() {
         log->error("CPallador: tracker data storage pointer is empty.", true);
         return false;
     }
-    trackerOptions = new CTraCommonH(log);
+    trackerOptions = new CTraCommonH(log.get());
     trackerOptions->inputConnector = inputConnector;
     trackerOptions->outputCount = static_cast<std::uint32_t>(emulatedTrackers);
     trackerOptions->setTrackerCount(static_cast<std::uint32_t>(emulatedTrackers));

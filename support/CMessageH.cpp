@@ -146,14 +146,17 @@ void CMessageH::debugf(const char* format, ...) const {
     std::cout.flush();
 }
 
-CMessageH* makeOwnLog(const CMessageH* creatorLog, const char* className, std::int32_t classLevel) {
-    CMessageH* log = nullptr;
-    if (creatorLog != nullptr) {
-        log = new CMessageH(*creatorLog);
-    } else {
-        log = new CMessageH();
+std::unique_ptr<CMessageH> createOwnLog(const CMessageH* creatorLog, const char* className,
+                                        std::int32_t classLevel) {
+    auto log = creatorLog != nullptr ? std::make_unique<CMessageH>(*creatorLog)
+                                     : std::make_unique<CMessageH>();
+    if (creatorLog == nullptr) {
         log->setName(className);
     }
     log->setClassLevel(classLevel);
     return log;
+}
+
+CMessageH* makeOwnLog(const CMessageH* creatorLog, const char* className, std::int32_t classLevel) {
+    return createOwnLog(creatorLog, className, classLevel).release();
 }

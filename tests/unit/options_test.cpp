@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -203,18 +204,34 @@ TEST(UnknownOptions, EveryUnusedLineIsReportedInSlotOrder) {
     EXPECT_EQ(config.checkGuards(), "");
 }
 
-TEST(UnknownOptions, OptionMessagesEndWithTheLineNumber) {
+// Every refusal of every parser has one shape: the lead, the failure phrase,
+// the option's name with its "at line " words, the number and the ending.
+TEST(OptionMessages, EndWithTheLineNumber) {
+    Config config("pallador");
+    ASSERT_TRUE(config.add(12, "valuatorscale", {}));
     const CMessageH log = plainLog("CPallador");
-    EXPECT_EQ(captureOutput([&] {
-                  reportOptionError(log, "", "Incomplete option line found for ",
-                                    "ValuatorScale at line ", 12);
-              }),
-              "CPallador: ERROR: Incomplete option line found for ValuatorScale at line 12.\n");
-    EXPECT_EQ(captureOutput([&] {
-                  reportOptionError(log, "CPallador: ", "Invalid arg found for ",
-                                    "BaudRate at line ", 3, ". Ignored.");
-              }),
-              "CPallador: ERROR: CPallador: Invalid arg found for BaudRate at line 3. Ignored.\n");
+    const OptionLineView plain(config.line(0), "ValuatorScale", log, "", false);
+    const OptionLineView device(config.line(0), "BaudRate", log, "CPallador: ", false);
+    struct Case {
+        std::function<LineResult()> reject;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {[&] { return plain.reject(phrase::kIncomplete); },
+         "CPallador: ERROR: Incomplete option line found for ValuatorScale at line 12.\n"},
+        {[&] { return plain.rejectOption(phrase::kInvalidValuator); },
+         "CPallador: ERROR: Invalid valuator ID found for ValuatorScale option at line 12.\n"},
+        {[&] { return device.rejectOption(phrase::kInvalidArg, ". Ignored."); },
+         "CPallador: ERROR: CPallador: Invalid arg found for BaudRate option at line 12. "
+         "Ignored.\n"},
+        {[&] { return plain.rejectLine("Can not change the order on input connector at line "); },
+         "CPallador: ERROR: Can not change the order on input connector at line 12.\n"},
+    };
+    for (const Case& c : cases) {
+        LineResult result = LineResult::accepted;
+        EXPECT_EQ(captureOutput([&] { result = c.reject(); }), c.expected);
+        EXPECT_EQ(result, LineResult::rejected);
+    }
 }
 
 // The host's counts are not trusted: nothing is read beyond the 32 slots
