@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -16,10 +17,10 @@ namespace platform {
 // The 12-byte reading of a 32-bit _ftime, filled field by field so that the
 // record never depends on the width of the platform's time_t.
 struct ClockReading {
-    std::int32_t seconds;       // since 1970-01-01 00:00 UTC
+    std::int32_t seconds;  // since 1970-01-01 00:00 UTC
     std::uint16_t milliseconds;
-    std::int16_t minutesWest;   // of UTC
-    std::int16_t daylight;      // daylight-saving flag
+    std::int16_t minutesWest;  // of UTC
+    std::int16_t daylight;     // daylight-saving flag
     std::uint16_t unused;
 };
 static_assert(sizeof(ClockReading) == 12, "clock reading is 12 bytes");
@@ -31,6 +32,12 @@ double currentTime();
 
 // Monotonic clock for deadlines; never goes back.
 std::int64_t monotonicMicroseconds();
+
+// The local calendar time of `when` in the caller's own record (localtime_r,
+// localtime_s): devices on several host threads stamp their lines at once,
+// and the C runtime's shared record would mix their stamps. False when the
+// system cannot convert it.
+bool localTime(std::time_t when, std::tm& local);
 
 // ---- threads and time ----------------------------------------------------
 

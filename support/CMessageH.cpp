@@ -72,11 +72,10 @@ void CMessageH::printHeader() const {
         std::strcat(format, "%X ");
     }
     if (dateStamp != 0 || timeStamp != 0) {
-        const std::time_t now = std::time(nullptr);
-        const std::tm* local = std::localtime(&now);
+        std::tm local{};
         char stamp[100] = {};
-        if (local != nullptr) {
-            std::strftime(stamp, sizeof stamp, format, local);
+        if (platform::localTime(std::time(nullptr), local)) {
+            std::strftime(stamp, sizeof stamp, format, &local);
         }
         std::cout << stamp;
     }

@@ -206,6 +206,13 @@ TEST_F(MappingOptions, ScaleLinesAreRejectedWithTheirOwnMessages) {
         {{"1", "[0,0,0,0]", "1"},
          "ERROR: Incomplete option line found for ValuatorScale at line 3."},
         {{"1", "two", "1"}, "ERROR: Invalid arg found for ValuatorScale at line 3."},
+        // Beyond single precision, refused like "inf" rather than reaching
+        // the curve as an infinity.
+        {{"1", "inf", "1"}, "ERROR: Invalid arg found for ValuatorScale at line 3."},
+        {{"1", "1e39", "2"}, "ERROR: Invalid arg found for ValuatorScale at line 3."},
+        {{"1", "-1e400", "2"}, "ERROR: Invalid arg found for ValuatorScale at line 3."},
+        {{"1", "[1e39,0,0,0]", "1"},
+         "ERROR: Incomplete option line found for ValuatorScale at line 3."},
         {{"1", "2", "7"}, "ERROR: Invalid valuator ID found for ValuatorScale option at line 3."},
         {{"1", "3", "1", "0"},
          "ERROR: Invalid valuator ID found for ValuatorScale option at line 3."},

@@ -208,6 +208,18 @@ TEST(MessageLogLine, StampsHaveTheirFixedShapes) {
         << timeOnly;
 }
 
+// A stamp is made in the log's own record: the C runtime's shared one, which
+// another thread may be reading at that moment, stays as it was.
+TEST(MessageLogLine, StampsLeaveTheSharedLocalTimeRecordAlone) {
+    const std::time_t epoch = 0;
+    const std::tm* shared = std::localtime(&epoch);
+    ASSERT_NE(shared, nullptr);
+    const int year = shared->tm_year;
+    CMessageH log;
+    captureOutput([&] { log.info("stamped", true); });
+    EXPECT_EQ(shared->tm_year, year);
+}
+
 // ---- formatted DEBUG lines -----------------------------------------------------
 
 TEST(MessageLogDebugf, OpenGateWritesFormattedTextWithoutEndOfLine) {
