@@ -35,8 +35,8 @@ protected:
         if (device != nullptr) {
             captureOutput([&] { deleteDev(device); });
         }
-        for (const std::string& damage :
-             {trackers.checkGuards(), controllers.checkGuards(), config.checkGuards()}) {
+        for (const std::string& damage : {trackers.checkGuards(), controllers.checkGuards(),
+                                          config.checkGuards()}) {
             EXPECT_EQ(damage, "") << "the device wrote outside its own entries";
         }
     }

@@ -1,6 +1,6 @@
-#include "device/frame.h"
-
 #include <gtest/gtest.h>
+
+#include "device/frame.h"
 
 namespace {
 
