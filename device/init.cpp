@@ -68,17 +68,19 @@ void setUpDefaultMapping(CConCommonH& mapping, bool orderLocked, std::uint32_t n
     mapping.setupController(1, 1, CPallador::kValuators, CPallador::kButtons);
 }
 
-// The device's entries go behind those already in the host's list; the
-// results of the storage operations are not checked.
+// The device's entries go behind those already in the host's list. The
+// count's refusals are reported by the storage and not checked here; a
+// mutex that could not be had leaves the list alone.
 bool reserveControllerEntries(CDataStorage* storage, CConCommonH& mapping, const CMessageH& log) {
     if (storage == nullptr) {
         log.error("CPallador: controller data storage pointer is empty.", true);
         return false;
     }
-    storage->lock();
-    mapping.controllerBase = storage->controllerCount();
-    storage->setControllerNumber(mapping.numControllers + mapping.controllerBase);
-    storage->unlock();
+    const StorageLock lock(*storage);
+    if (lock.held()) {
+        mapping.controllerBase = storage->controllerCount();
+        storage->setControllerNumber(mapping.numControllers + mapping.controllerBase);
+    }
     return true;
 }
 

@@ -21,17 +21,20 @@ bool CPallador::setUpTrackerEmulation() {
         return false;
     }
 
-    storage->lock();
-    trackerOptions->outputBase = storage->trackerCount();
-    storage->setTrackerNumber(trackerOptions->outputCount + trackerOptions->outputBase);
-    trackerEntry = storage->getTracker(trackerOptions->outputBase + 1);
-    if (trackerEntry != nullptr) {
-        controllerMapping->resetEmulatedTracker(1, trackerEntry, nullptr);
-        trackerEntry->setId(trackerEntry->getId() + trackerOptions->outputBase);
-    } else {
-        log->error("CPallador: Could not find tracker data entry.", true);
+    {
+        const StorageLock lock(*storage);
+        if (lock.held()) {
+            trackerOptions->outputBase = storage->trackerCount();
+            storage->setTrackerNumber(trackerOptions->outputCount + trackerOptions->outputBase);
+            trackerEntry = storage->getTracker(trackerOptions->outputBase + 1);
+        }
+        if (trackerEntry != nullptr) {
+            controllerMapping->resetEmulatedTracker(1, trackerEntry, nullptr);
+            trackerEntry->setId(trackerEntry->getId() + trackerOptions->outputBase);
+        } else {
+            log->error("CPallador: Could not find tracker data entry.", true);
+        }
     }
-    storage->unlock();
     if (trackerEntry == nullptr) {
         return false;
     }
@@ -45,9 +48,9 @@ bool CPallador::publishEmulatedTracker(UpdateMask& trackerMask) {
         return true;
     }
     bool found = true;
-    CDataStorage* storage = initInfo.trackerStorage;
-    storage->lock();
-    trackerEntry = storage->getTracker(trackerOptions->outputBase + 1);
+    const StorageLock lock(*initInfo.trackerStorage);
+    trackerEntry =
+        lock.held() ? initInfo.trackerStorage->getTracker(trackerOptions->outputBase + 1) : nullptr;
     if (trackerEntry != nullptr) {
         log->debug("CPallador: TraData storage found", true);
         const std::uint32_t id =
@@ -59,7 +62,6 @@ bool CPallador::publishEmulatedTracker(UpdateMask& trackerMask) {
         log->error("CPallador: TraData storage not found", true);
         found = false;
     }
-    storage->unlock();
     prevTracker = curTracker;
     return found;
 }

@@ -112,9 +112,12 @@ using MutexHandle = void*;
 
 MutexHandle createMutex();
 void destroyMutex(MutexHandle mutex);
-// Waits without time-out. False when the wait failed or was abandoned; after
-// an abandoned wait the caller owns the mutex all the same.
-bool lockMutex(MutexHandle mutex);
+// What a wait without time-out came to. After an abandoned wait (its holder
+// ended without releasing it) the caller owns the mutex all the same; after
+// a failed one it does not, and must neither touch what the mutex guards nor
+// release it. Both set the system's last error for the report.
+enum class LockResult { acquired, abandoned, failed };
+LockResult lockMutex(MutexHandle mutex);
 bool unlockMutex(MutexHandle mutex);
 
 // ---- dynamic libraries ---------------------------------------------------------

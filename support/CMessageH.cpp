@@ -44,6 +44,10 @@ CMessageH::CMessageH()
     copyText(debugPrefix, "DEBUG");
 }
 
+CMessageH::CMessageH(const char* recordName) : CMessageH() {
+    setName(recordName);
+}
+
 void CMessageH::setName(const char* newName) {
     // strncpy semantics, except that the last byte always stays NUL so the
     // field is a string even for a name of 100 characters or more.
@@ -148,10 +152,7 @@ void CMessageH::debugf(const char* format, ...) const {
 std::unique_ptr<CMessageH> createOwnLog(const CMessageH* creatorLog, const char* className,
                                         std::int32_t classLevel) {
     auto log = creatorLog != nullptr ? std::make_unique<CMessageH>(*creatorLog)
-                                     : std::make_unique<CMessageH>();
-    if (creatorLog == nullptr) {
-        log->setName(className);
-    }
+                                     : std::make_unique<CMessageH>(className);
     log->setClassLevel(classLevel);
     return log;
 }

@@ -14,6 +14,8 @@ public:
 
     // Default record: all stamps on, enabled, named "MESSAGE", no DEBUG lines.
     CMessageH();
+    // The default record under another name.
+    explicit CMessageH(const char* recordName);
 
     void setName(const char* newName);
     void setDebugThreshold(std::int32_t level) { debugThreshold = level; }
