@@ -109,8 +109,11 @@ private:
     LineResult parseElementOrder(const OptionLineView& line, bool buttons);
     LineResult parseValuatorScale(const OptionLineView& line);
     LineResult parseControllerOrder(const OptionLineView& line);
-    // The controller named by a line's first argument, or 0 when invalid.
-    std::uint32_t controllerArgument(const OptionLineView& line) const;
+    // The controller named first on a line of at least `minArgs` arguments;
+    // a verdict when the line is refused (no arguments, an unknown
+    // controller, too few arguments, checked in this order).
+    LineVerdict readController(const OptionLineView& line, std::uint32_t minArgs,
+                               std::uint32_t& c) const;
 
     void printPrefix(std::uint32_t c) const;
     void printValuators(std::uint32_t c, const ControllerEntry& e) const;

@@ -19,22 +19,26 @@ std::uint32_t idAt(const OptionLineView& line, std::uint32_t index) {
 
 }  // namespace
 
-std::uint32_t CConCommonH::controllerArgument(const OptionLineView& line) const {
-    const std::uint32_t c = idAt(line, 0);
-    return c == 0 || c > count ? 0 : c;
+LineVerdict CConCommonH::readController(const OptionLineView& line, std::uint32_t minArgs,
+                                        std::uint32_t& c) const {
+    if (line.argCount() == 0) {
+        return line.reject(kIncomplete);
+    }
+    c = idAt(line, 0);
+    if (c == 0 || c > count) {
+        return line.rejectOption(kInvalidController);
+    }
+    if (line.argCount() < minArgs) {
+        return line.reject(kIncomplete);
+    }
+    return std::nullopt;
 }
 
 LineResult CConCommonH::parseEmulateTracker(const OptionLineView& line) {
     const std::uint32_t argc = line.argCount();
-    if (argc == 0) {
-        return line.reject(kIncomplete);
-    }
-    const std::uint32_t c = controllerArgument(line);
-    if (c == 0) {
-        return line.rejectOption(kInvalidController);
-    }
-    if (argc < 2) {
-        return line.reject(kIncomplete);
+    std::uint32_t c = 0;
+    if (const LineVerdict verdict = readController(line, 2, c)) {
+        return *verdict;
     }
     std::array<float, TrackerEmulation::kAxes> pose{};
     const char* poseText = line.arg(1);
@@ -79,12 +83,9 @@ LineResult CConCommonH::parseButtonOrder(const OptionLineView& line) {
 
 LineResult CConCommonH::parseElementOrder(const OptionLineView& line, bool buttons) {
     const std::uint32_t argc = line.argCount();
-    if (argc == 0) {
-        return line.reject(kIncomplete);
-    }
-    const std::uint32_t c = controllerArgument(line);
-    if (c == 0) {
-        return line.rejectOption(kInvalidController);
+    std::uint32_t c = 0;
+    if (const LineVerdict verdict = readController(line, 1, c)) {
+        return *verdict;
     }
     ControllerEntry& e = lookup[c - 1];
     std::uint32_t& elementCount = buttons ? e.buttonCount : e.valuatorCount;
@@ -122,15 +123,9 @@ LineResult CConCommonH::parseElementOrder(const OptionLineView& line, bool butto
 
 LineResult CConCommonH::parseValuatorScale(const OptionLineView& line) {
     const std::uint32_t argc = line.argCount();
-    if (argc == 0) {
-        return line.reject(kIncomplete);
-    }
-    const std::uint32_t c = controllerArgument(line);
-    if (c == 0) {
-        return line.rejectOption(kInvalidController);
-    }
-    if (argc < 3) {
-        return line.reject(kIncomplete);
+    std::uint32_t c = 0;
+    if (const LineVerdict verdict = readController(line, 3, c)) {
+        return *verdict;
     }
     float coefficients[4] = {};
     const char* coefficientText = line.arg(1);
@@ -188,12 +183,8 @@ LineResult CConCommonH::parseControllerOrder(const OptionLineView& line) {
 }
 
 bool CConCommonH::parseOptions(DeviceConfig* config) {
-    if (!lookup) {
-        log->error("CConCommonH: lookup Null", true);
-        return false;
-    }
-    if (config == nullptr) {
-        log->error("CConCommonH: config empty", true);
+    if (!readyToParse(lookup != nullptr, config, *log, "CConCommonH: lookup Null",
+                      "CConCommonH: config empty")) {
         return false;
     }
     // The names are the options' as messages call them ("Order at line ",

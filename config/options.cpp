@@ -228,6 +228,19 @@ bool keywordIs(const OptionLine& line, const char* word) {
     return line.name != nullptr && compareNoCase(line.name, word) == 0;
 }
 
+bool readyToParse(bool hasTable, const DeviceConfig* config, const CMessageH& log,
+                  const char* noTableText, const char* noConfigText) {
+    if (!hasTable) {
+        log.error(noTableText, true);
+        return false;
+    }
+    if (config == nullptr) {
+        log.error(noConfigText, true);
+        return false;
+    }
+    return true;
+}
+
 OptionLineView::OptionLineView(const OptionLine& line, const char* name, const CMessageH& log,
                                const char* lead, bool earlierLineRejected)
     : line_(line), name_(name), log_(log), lead_(lead), earlierLineRejected_(earlierLineRejected) {}

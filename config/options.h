@@ -73,6 +73,9 @@ inline constexpr const char* kSameId = "Same ID found more than once in ";
 // (its one message printed; the parser fails at the end) or left alone (no
 // message, not marked: another parser or the unknown-option check has it).
 enum class LineResult { accepted, rejected, leftAlone };
+// The outcome of a check a handler makes on the way: nothing when the
+// handler goes on, otherwise what the line came to.
+using LineVerdict = std::optional<LineResult>;
 
 // One option line as its handler sees it: the arguments, whether an earlier
 // line of the same parser was refused, and the one way to refuse this line.
@@ -114,6 +117,11 @@ struct OptionKeyword {
     const char* name;
     LineResult (Parser::*handle)(const OptionLineView& line);
 };
+
+// The checks before a parser's walk: its table and the host's record must
+// be there; a missing one is reported with the parser's own text.
+bool readyToParse(bool hasTable, const DeviceConfig* config, const CMessageH& log,
+                  const char* noTableText, const char* noConfigText);
 
 // The walk every parser makes: each line once, in slot order, handled by
 // the first row one of whose keywords it has (case ignored); lines with no

@@ -21,8 +21,7 @@ struct LineShape {
     std::uint32_t numbers;
 };
 
-// Nothing when the handler goes on; otherwise what the line came to.
-using Verdict = std::optional<LineResult>;
+using Verdict = LineVerdict;
 
 // Arguments first ... first + count - 1, all or nothing.
 bool readNumbers(const OptionLineView& line, std::uint32_t first, std::uint32_t count,
@@ -109,6 +108,15 @@ Verdict readSensorLine(const OptionLineView& line, const LineShape& shape,
     return readTransformLine(line, shape, 1, values);
 }
 
+// A sensor line that carries a position: three numbers in an optional unit.
+Verdict readSensorPosition(const OptionLineView& line, std::uint32_t numTrackers, std::uint32_t& id,
+                           float* values) {
+    if (const Verdict verdict = readSensorLine(line, {4, 5, 3}, numTrackers, id, values)) {
+        return verdict;
+    }
+    return applyUnit(line, 4, kInvalidUnit, values);
+}
+
 Matrix4 matrixOf(const float* values) {
     return makeMatrix3x3(values[0], values[1], values[2], values[3], values[4], values[5],
                          values[6], values[7], values[8]);
@@ -117,12 +125,8 @@ Matrix4 matrixOf(const float* values) {
 }  // namespace
 
 bool CTraCommonH::parseOptions(DeviceConfig* config) {
-    if (trackers_.empty()) {
-        log_->error("CTraCommonH: lookup is Null.", true);
-        return false;
-    }
-    if (config == nullptr) {
-        log_->error("CTraCommonH: config is empty.", true);
+    if (!readyToParse(!trackers_.empty(), config, *log_, "CTraCommonH: lookup is Null.",
+                      "CTraCommonH: config is empty.")) {
         return false;
     }
     static constexpr OptionKeyword<CTraCommonH> kKeywords[] = {
@@ -191,10 +195,7 @@ LineResult CTraCommonH::setTransmitterRotation(const Matrix4& rotation) {
 LineResult CTraCommonH::parseSensorOffset(const OptionLineView& line) {
     float values[3] = {};
     std::uint32_t id = 0;
-    if (const Verdict verdict = readSensorLine(line, {4, 5, 3}, numTrackers_, id, values)) {
-        return *verdict;
-    }
-    if (const Verdict verdict = applyUnit(line, 4, kInvalidUnit, values)) {
+    if (const Verdict verdict = readSensorPosition(line, numTrackers_, id, values)) {
         return *verdict;
     }
     TrackerTransform& record = trackers_[id - 1];
@@ -207,10 +208,7 @@ LineResult CTraCommonH::parseSensorOffset(const OptionLineView& line) {
 LineResult CTraCommonH::parseSensorTranslation(const OptionLineView& line) {
     float read[3] = {};
     std::uint32_t id = 0;
-    if (const Verdict verdict = readSensorLine(line, {4, 5, 3}, numTrackers_, id, read)) {
-        return *verdict;
-    }
-    if (const Verdict verdict = applyUnit(line, 4, kInvalidUnit, read)) {
+    if (const Verdict verdict = readSensorPosition(line, numTrackers_, id, read)) {
         return *verdict;
     }
     // Kept apart from the transform, which it does not change.
