@@ -2,10 +2,6 @@
 
 #include "platform/platform.h"
 
-double currentTime() {
-    return platform::currentTime();
-}
-
 ControllerEntry::ControllerEntry() {
     for (auto& coefficients : valuatorScale) {
         coefficients[0] = 0.0f;
@@ -178,7 +174,7 @@ bool CConCommonH::resetEmulatedTracker(std::int32_t c, TraData* out, const ConDa
 }
 
 bool CConCommonH::emulateTracker(std::uint32_t c, TraData* out, const ConData* con) {
-    return emulateTrackerAt(c, out, con, currentTime());
+    return emulateTrackerAt(c, out, con, platform::currentTime());
 }
 
 bool CConCommonH::emulateTrackerAt(std::uint32_t c, TraData* out, const ConData* con, double now) {

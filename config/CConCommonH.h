@@ -15,9 +15,6 @@
 #include "storage/TraData.h"
 #include "support/CMessageH.h"
 
-// Wall-clock seconds since 1970 with millisecond resolution.
-double currentTime();
-
 struct TrackerEmulation {
     static constexpr int kAxes = 6;  // X, Y, Z, Azim, Elev, Roll
 
@@ -87,12 +84,10 @@ public:
     bool parseOptions(DeviceConfig* config);
 
     std::uint32_t getCount() const { return count; }
-    bool getRestrictIds() const { return restrictIds; }
     // Real controller c (1-based), or null.
     const ControllerEntry* entry(std::uint32_t c) const;
     ControllerEntry* entry(std::uint32_t c);
     bool hasEmulation(std::uint32_t c) const;
-    double getStepTime() const { return stepTime; }
     const CMessageH& logRecord() const { return *log; }
 
     // Set by the device before the options are parsed.

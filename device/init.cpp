@@ -17,6 +17,17 @@
 
 namespace {
 
+// The texts init writes, together.
+constexpr const char* kInitCalled = "CPallador: \"init\" called.";
+constexpr const char* kNoInitInfo = "CPallador: Init info is empty.";
+constexpr const char* kInitAgain = "CPallador: init has already been called on this device.";
+constexpr const char* kStorageCreated = "Data storage list structure just created";
+constexpr const char* kNoConfig = "CPallador: config is empty.";
+constexpr const char* kNoControllerStorage = "CPallador: controller data storage pointer is empty.";
+constexpr const char* kOutOfMemory = "CPallador: Out of memory.";
+constexpr const char* kDeviceLead = "CPallador: ";
+constexpr const char* kDefaultPort = "com2";
+
 char* copyString(const char* text) {
     const char* source = text != nullptr ? text : "";
     const std::size_t size = std::strlen(source) + 1;
@@ -73,7 +84,7 @@ void setUpDefaultMapping(CConCommonH& mapping, bool orderLocked, std::uint32_t n
 // mutex that could not be had leaves the list alone.
 bool reserveControllerEntries(CDataStorage* storage, CConCommonH& mapping, const CMessageH& log) {
     if (storage == nullptr) {
-        log.error("CPallador: controller data storage pointer is empty.", true);
+        log.error(kNoControllerStorage, true);
         return false;
     }
     const StorageLock lock(*storage);
@@ -151,14 +162,14 @@ bool CPallador::readDeviceOptions() {
     modeCode = 3;
     numControllers = 1;
     std::free(portName);
-    portName = copyString("com2");
+    portName = copyString(kDefaultPort);
     // Only the receive cycle writes the raw words and nothing reads them;
     // they are kept as the device's record of the frame being read.
     std::memset(rawWords, 0, sizeof rawWords);
     detected = false;
 
     DeviceOptions options(portName, baudRate);
-    return parseOptionLines(options, *config, kDeviceKeywords, *log, "CPallador: ");
+    return parseOptionLines(options, *config, kDeviceKeywords, *log, kDeviceLead);
 }
 
 std::int32_t CPallador::init(InitInfo* info) {
@@ -166,31 +177,31 @@ std::int32_t CPallador::init(InitInfo* info) {
     try {
         return initSteps(info);
     } catch (const std::bad_alloc&) {
-        log->error("CPallador: Out of memory.", true);
+        log->error(kOutOfMemory, true);
         return -1;
     }
 }
 
 std::int32_t CPallador::initSteps(InitInfo* info) {
-    log->debug("CPallador: \"init\" called.", true);
+    log->debug(kInitCalled, true);
     if (info == nullptr) {
-        log->error("CPallador: Init info is empty.", true);
+        log->error(kNoInitInfo, true);
         return -1;
     }
     // A second call would build a second mapping, port and set of entries
     // over the first: refuse it, so nothing of the first leaks or moves.
     if (initCalled) {
-        log->error("CPallador: init has already been called on this device.", true);
+        log->error(kInitAgain, true);
         return -1;
     }
     initCalled = true;
-    std::cout << "Data storage list structure just created" << std::endl;
+    std::cout << kStorageCreated << std::endl;
 
     std::memcpy(&initInfo, info, sizeof initInfo);
     runFlag = initInfo.runFlag;
 
     if (config == nullptr) {
-        log->error("CPallador: config is empty.", true);
+        log->error(kNoConfig, true);
         return -1;
     }
     std::free(deviceName);

@@ -6,10 +6,20 @@
 #include "storage/CDataStorage.h"
 #include "storage/UpdateMask.h"
 
+namespace {
+
+// The texts of the device's tracker share, together.
+constexpr const char* kNoTrackerStorage = "CPallador: tracker data storage pointer is empty.";
+constexpr const char* kNoTrackerEntry = "CPallador: Could not find tracker data entry.";
+constexpr const char* kEntryFound = "CPallador: TraData storage found";
+constexpr const char* kEntryMissing = "CPallador: TraData storage not found";
+
+}  // namespace
+
 bool CPallador::setUpTrackerEmulation() {
     CDataStorage* storage = initInfo.trackerStorage;
     if (storage == nullptr) {
-        log->error("CPallador: tracker data storage pointer is empty.", true);
+        log->error(kNoTrackerStorage, true);
         return false;
     }
     trackerOptions = new CTraCommonH(log.get());
@@ -32,7 +42,7 @@ bool CPallador::setUpTrackerEmulation() {
             controllerMapping->resetEmulatedTracker(1, trackerEntry, nullptr);
             trackerEntry->setId(trackerEntry->getId() + trackerOptions->outputBase);
         } else {
-            log->error("CPallador: Could not find tracker data entry.", true);
+            log->error(kNoTrackerEntry, true);
         }
     }
     if (trackerEntry == nullptr) {
@@ -52,14 +62,14 @@ bool CPallador::publishEmulatedTracker(UpdateMask& trackerMask) {
     trackerEntry =
         lock.held() ? initInfo.trackerStorage->getTracker(trackerOptions->outputBase + 1) : nullptr;
     if (trackerEntry != nullptr) {
-        log->debug("CPallador: TraData storage found", true);
+        log->debug(kEntryFound, true);
         const std::uint32_t id =
             controllerMapping->entry(1)->emulation->trackerNumber + trackerOptions->outputBase;
         curTracker.setId(id);
         *trackerEntry = curTracker;
         trackerMask.mark(id);
     } else {
-        log->error("CPallador: TraData storage not found", true);
+        log->error(kEntryMissing, true);
         found = false;
     }
     prevTracker = curTracker;
