@@ -47,11 +47,6 @@ const ControllerEntry* CConCommonH::entry(std::uint32_t c) const {
     return &lookup[c - 1];
 }
 
-bool CConCommonH::hasEmulation(std::uint32_t c) const {
-    const ControllerEntry* e = entry(c);
-    return e != nullptr && e->emulation != nullptr;
-}
-
 bool CConCommonH::setupController(std::uint32_t c, std::uint32_t output, std::uint32_t valuators,
                                   std::uint32_t buttons) {
     ControllerEntry* e = entry(c);

@@ -83,11 +83,9 @@ public:
     bool printMapping() const;
     bool parseOptions(DeviceConfig* config);
 
-    std::uint32_t getCount() const { return count; }
     // Real controller c (1-based), or null.
     const ControllerEntry* entry(std::uint32_t c) const;
     ControllerEntry* entry(std::uint32_t c);
-    bool hasEmulation(std::uint32_t c) const;
     const CMessageH& logRecord() const { return *log; }
 
     // Set by the device before the options are parsed.

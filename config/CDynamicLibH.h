@@ -20,8 +20,6 @@ public:
     bool load(const char* libraryName);
     bool unload();
 
-    bool isLoaded() const { return library_ != nullptr; }
-
 protected:
     CMessageH& log() { return *log_; }
     const CMessageH& log() const { return *log_; }

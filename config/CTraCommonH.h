@@ -74,7 +74,6 @@ public:
     bool hasTransmitterRotation() const { return hasTransmitterRotation_; }
     bool caveCoordinates() const { return caveCoordinates_; }
 
-    const CCalibH* calibrationLibrary() const { return calibrationLibrary_.get(); }
     const char* calibrationName() const { return calibrationName_.c_str(); }
     std::uint32_t calibrationArgCount() const {
         return static_cast<std::uint32_t>(calibrationArgs_.size());
