@@ -89,9 +89,7 @@ public:
 
     std::uint32_t argCount() const { return argCountOf(line_); }
     const char* arg(std::uint32_t index) const { return argumentAt(line_, index); }
-    std::uint32_t lineNumber() const { return line_.lineNumber; }
     bool earlierLineRejected() const { return earlierLineRejected_; }
-    const CMessageH& log() const { return log_; }
 
     // "<phrase><Name> at line <n>."
     LineResult reject(const char* failurePhrase) const;
