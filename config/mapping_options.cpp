@@ -122,7 +122,6 @@ LineResult CConCommonH::parseElementOrder(const OptionLineView& line, bool butto
 }
 
 LineResult CConCommonH::parseValuatorScale(const OptionLineView& line) {
-    const std::uint32_t argc = line.argCount();
     std::uint32_t c = 0;
     if (const LineVerdict verdict = readController(line, 3, c)) {
         return *verdict;
@@ -140,7 +139,7 @@ LineResult CConCommonH::parseValuatorScale(const OptionLineView& line) {
 
     ControllerEntry& e = lookup[c - 1];
     std::uint32_t selected = 0;  // bit r-1 for real valuator r
-    for (std::uint32_t index = 2; index < argc; ++index) {
+    for (std::uint32_t index = 2; index < line.argCount(); ++index) {
         const char* text = line.arg(index);
         if (compareNoCase(text, "all") == 0) {
             selected = 0xFFFFFFFFu;

@@ -206,9 +206,10 @@ LineResult CTraCommonH::parseSensorOffset(const OptionLineView& line) {
 }
 
 LineResult CTraCommonH::parseSensorTranslation(const OptionLineView& line) {
-    float read[3] = {};
     std::uint32_t id = 0;
-    if (const Verdict verdict = readSensorPosition(line, numTrackers_, id, read)) {
+    float read[3] = {};
+    const Verdict verdict = readSensorPosition(line, numTrackers_, id, read);
+    if (verdict) {
         return *verdict;
     }
     // Kept apart from the transform, which it does not change.
