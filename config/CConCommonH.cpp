@@ -2,10 +2,6 @@
 
 #include "platform/platform.h"
 
-double currentTime() {
-    return platform::currentTime();
-}
-
 ControllerEntry::ControllerEntry() {
     for (auto& coefficients : valuatorScale) {
         coefficients[0] = 0.0f;
@@ -16,15 +12,12 @@ ControllerEntry::ControllerEntry() {
 }
 
 CConCommonH::CConCommonH(const CMessageH* creatorLog)
-    : log(makeOwnLog(creatorLog, "CConCommonH", 3)) {
+    : log(createOwnLog(creatorLog, "CConCommonH", 3)) {
     log->debug("CConCommonH: \"constructor\" called.", true);
 }
 
 CConCommonH::~CConCommonH() {
     log->debug("CConCommonH: \"destructor\" called.", true);
-    if (lookup) {
-        clear();
-    }
 }
 
 bool CConCommonH::allocate(std::uint32_t n, bool restrictToCounts) {
@@ -52,11 +45,6 @@ const ControllerEntry* CConCommonH::entry(std::uint32_t c) const {
         return nullptr;
     }
     return &lookup[c - 1];
-}
-
-bool CConCommonH::hasEmulation(std::uint32_t c) const {
-    const ControllerEntry* e = entry(c);
-    return e != nullptr && e->emulation != nullptr;
 }
 
 bool CConCommonH::setupController(std::uint32_t c, std::uint32_t output, std::uint32_t valuators,
@@ -181,7 +169,7 @@ bool CConCommonH::resetEmulatedTracker(std::int32_t c, TraData* out, const ConDa
 }
 
 bool CConCommonH::emulateTracker(std::uint32_t c, TraData* out, const ConData* con) {
-    return emulateTrackerAt(c, out, con, currentTime());
+    return emulateTrackerAt(c, out, con, platform::currentTime());
 }
 
 bool CConCommonH::emulateTrackerAt(std::uint32_t c, TraData* out, const ConData* con, double now) {

@@ -10,12 +10,10 @@
 #include <span>
 
 #include "config/DeviceConfig.h"
+#include "config/options.h"
 #include "storage/ConData.h"
 #include "storage/TraData.h"
 #include "support/CMessageH.h"
-
-// Wall-clock seconds since 1970 with millisecond resolution.
-double currentTime();
 
 struct TrackerEmulation {
     static constexpr int kAxes = 6;  // X, Y, Z, Azim, Elev, Roll
@@ -85,13 +83,9 @@ public:
     bool printMapping() const;
     bool parseOptions(DeviceConfig* config);
 
-    std::uint32_t getCount() const { return count; }
-    bool getRestrictIds() const { return restrictIds; }
     // Real controller c (1-based), or null.
     const ControllerEntry* entry(std::uint32_t c) const;
     ControllerEntry* entry(std::uint32_t c);
-    bool hasEmulation(std::uint32_t c) const;
-    double getStepTime() const { return stepTime; }
     const CMessageH& logRecord() const { return *log; }
 
     // Set by the device before the options are parsed.
@@ -101,14 +95,18 @@ public:
     std::uint32_t controllerBase = 0;
 
 private:
-    enum class LineResult { accepted, rejected, notMine };
-
-    LineResult parseEmulateTracker(const OptionLine& line);
-    LineResult parseElementOrder(const OptionLine& line, bool buttons);
-    LineResult parseValuatorScale(const OptionLine& line);
-    LineResult parseControllerOrder(const OptionLine& line);
-    // The controller named by a line's first argument, or 0 when invalid.
-    std::uint32_t controllerArgument(const OptionLine& line) const;
+    // The handlers of the option keywords (their table is in parseOptions).
+    LineResult parseEmulateTracker(const OptionLineView& line);
+    LineResult parseValuatorOrder(const OptionLineView& line);
+    LineResult parseButtonOrder(const OptionLineView& line);
+    LineResult parseElementOrder(const OptionLineView& line, bool buttons);
+    LineResult parseValuatorScale(const OptionLineView& line);
+    LineResult parseControllerOrder(const OptionLineView& line);
+    // The controller named first on a line of at least `minArgs` arguments;
+    // a verdict when the line is refused (no arguments, an unknown
+    // controller, too few arguments, checked in this order).
+    LineVerdict readController(const OptionLineView& line, std::uint32_t minArgs,
+                               std::uint32_t& c) const;
 
     void printPrefix(std::uint32_t c) const;
     void printValuators(std::uint32_t c, const ControllerEntry& e) const;

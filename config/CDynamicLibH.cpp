@@ -3,7 +3,7 @@
 #include <iostream>
 
 CDynamicLibH::CDynamicLibH(const char* libraryName, const CMessageH* creatorLog)
-    : log_(makeOwnLog(creatorLog, "CDynamicLibH", 3)) {
+    : log_(createOwnLog(creatorLog, "CDynamicLibH", 3)) {
     log_->debug("CDynamicLibH: \"constructor\" called.", true);
     log_->debug("CDynamicLibH: \"init\" called.", true);
     if (libraryName != nullptr) {
@@ -14,7 +14,6 @@ CDynamicLibH::CDynamicLibH(const char* libraryName, const CMessageH* creatorLog)
 CDynamicLibH::~CDynamicLibH() {
     log_->debug("CDynamicLibH: \"destructor\" called.", true);
     unload();
-    delete log_;
 }
 
 bool CDynamicLibH::load(const char* libraryName) {

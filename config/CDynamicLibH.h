@@ -2,6 +2,8 @@
 // `load`, released by `unload` or destruction. Nothing in it is called.
 #pragma once
 
+#include <memory>
+
 #include "platform/platform.h"
 #include "support/CMessageH.h"
 
@@ -18,13 +20,11 @@ public:
     bool load(const char* libraryName);
     bool unload();
 
-    bool isLoaded() const { return library_ != nullptr; }
-
 protected:
     CMessageH& log() { return *log_; }
     const CMessageH& log() const { return *log_; }
 
 private:
     platform::LibraryHandle library_ = nullptr;
-    CMessageH* log_;
+    std::unique_ptr<CMessageH> log_;
 };

@@ -2,43 +2,16 @@
 
 #include <exception>
 
-namespace {
-
-CMessageH makeLog(const CMessageH* creatorLog) {
-    CMessageH log;
-    if (creatorLog != nullptr) {
-        log = *creatorLog;
-    } else {
-        log.setName("CTraCommonH");
-    }
-    log.setClassLevel(3);
-    return log;
-}
-
-}  // namespace
-
 CTraCommonH::CTraCommonH(const CMessageH* creatorLog)
     : transmitterOffset_(makeZeroMatrix()),
       transmitterRotation_(makeIdentityMatrix()),
       transmitterTransform_(makeIdentityMatrix()),
-      log_(makeLog(creatorLog)) {
-    log_.debug("CTraCommonH: \"constructor\" called.", true);
+      log_(createOwnLog(creatorLog, "CTraCommonH", 3)) {
+    log_->debug("CTraCommonH: \"constructor\" called.", true);
 }
 
 CTraCommonH::~CTraCommonH() {
-    log_.debug("CTraCommonH: \"destructor\" called.", true);
-    releaseCalibration();
-    trackers_.clear();
-    numTrackers_ = 0;
-}
-
-void CTraCommonH::releaseCalibration() {
-    // The library goes first: its destruction unloads it.
-    calibrationLibrary_.reset();
-    for (std::uint32_t index = 0; index < calibrationArgCount_; ++index) {
-        calibrationArgs_[index].reset();
-    }
-    calibrationArgCount_ = 0;
+    log_->debug("CTraCommonH: \"destructor\" called.", true);
 }
 
 bool CTraCommonH::setTrackerCount(std::uint32_t count) {
@@ -50,7 +23,7 @@ bool CTraCommonH::setTrackerCount(std::uint32_t count) {
         table.resize(count);
     } catch (const std::exception&) {
         // Too large for memory or for the address space: the table stays.
-        log_.error("CTraCommonH: Can not allocate the tracker table.", true);
+        log_->error("CTraCommonH: Can not allocate the tracker table.", true);
         return false;
     }
     trackers_.swap(table);
@@ -86,8 +59,5 @@ const TrackerTransform* CTraCommonH::tracker(std::uint32_t number) const {
 }
 
 const char* CTraCommonH::calibrationArg(std::uint32_t index) const {
-    if (index >= calibrationArgCount_) {
-        return nullptr;
-    }
-    return calibrationArgs_[index].get();
+    return index < calibrationArgs_.size() ? calibrationArgs_[index].c_str() : nullptr;
 }

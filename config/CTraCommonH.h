@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "config/CCalibH.h"
 #include "config/DeviceConfig.h"
 #include "config/Matrix4.h"
+#include "config/options.h"
 #include "support/CMessageH.h"
 
 struct Vector3 {
@@ -72,35 +74,30 @@ public:
     bool hasTransmitterRotation() const { return hasTransmitterRotation_; }
     bool caveCoordinates() const { return caveCoordinates_; }
 
-    const CCalibH* calibrationLibrary() const { return calibrationLibrary_.get(); }
-    const char* calibrationName() const { return calibrationName_; }
-    std::uint32_t calibrationArgCount() const { return calibrationArgCount_; }
+    const char* calibrationName() const { return calibrationName_.c_str(); }
+    std::uint32_t calibrationArgCount() const {
+        return static_cast<std::uint32_t>(calibrationArgs_.size());
+    }
     // Copy of argument k; null outside 0 ... calibrationArgCount() - 1.
     const char* calibrationArg(std::uint32_t index) const;
 
-    const CMessageH& log() const { return log_; }
+    const CMessageH& log() const { return *log_; }
 
 private:
-    enum class Kind {
-        TransmitterOffset,
-        TransmitterRotation,
-        TransmitterRotationMatrix,
-        SensorOffset,
-        SensorTranslation,
-        SensorRotation,
-        SensorRotationMatrix,
-    };
+    // The handlers of the option keywords (their table is in parseOptions).
+    LineResult parseTransmitterOffset(const OptionLineView& line);
+    LineResult parseTransmitterRotation(const OptionLineView& line);
+    LineResult parseTransmitterRotationMatrix(const OptionLineView& line);
+    LineResult parseSensorOffset(const OptionLineView& line);
+    LineResult parseSensorTranslation(const OptionLineView& line);
+    LineResult parseSensorRotation(const OptionLineView& line);
+    LineResult parseSensorRotationMatrix(const OptionLineView& line);
+    LineResult parseCalibration(const OptionLineView& line);
+    LineResult parseOrder(const OptionLineView& line);
+    LineResult parseCave(const OptionLineView& line);
 
-    // Each returns false when the line was faulty (its message printed).
-    bool parseTransmitterLine(OptionLine& line, Kind kind, bool failedBefore);
-    bool parseSensorLine(OptionLine& line, Kind kind, bool failedBefore);
-    bool parseCalibrationLine(OptionLine& line);
-    bool parseOrderLine(OptionLine& line);
-    bool parseCaveLine(OptionLine& line);
-
-    void releaseCalibration();
-    void reportFault(const char* failurePhrase, const char* optionPhrase,
-                     const OptionLine& line) const;
+    LineResult setTransmitterRotation(const Matrix4& rotation);
+    LineResult setSensorRotation(std::uint32_t id, const Matrix4& rotation);
     void printMatrixBlock(const char* caption, const Matrix4& matrix,
                           std::uint32_t trackerNumber) const;
 
@@ -113,9 +110,7 @@ private:
     bool hasTransmitterRotation_ = false;
     bool caveCoordinates_ = false;
     std::unique_ptr<CCalibH> calibrationLibrary_;
-    char calibrationName_[kCalibrationNameSize] = {};
-    std::unique_ptr<char[]> calibrationArgs_[kMaxCalibrationArgs];
-    std::uint32_t calibrationArgCount_ = 0;
-    // Held by value: the object's own copy costs no allocation that could fail.
-    CMessageH log_;
+    std::string calibrationName_;
+    std::vector<std::string> calibrationArgs_;
+    std::unique_ptr<CMessageH> log_;
 };

@@ -3,13 +3,12 @@
 #include <cctype>
 #include <cerrno>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <limits>
-#include <locale>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -81,25 +80,37 @@ double strtodClassic(const char* text, const char** end) {
         }
         return 0.0;
     }
-    // The prefix holds nothing but blanks, a sign, digits, one "." and an
-    // exponent, so putting the current locale's decimal point in place of
-    // the "." lets that locale's strtod read it as the C locale would.
-    std::string copy(text, length);
     const std::lconv* conventions = std::localeconv();
-    const char point = conventions && conventions->decimal_point && conventions->decimal_point[0]
-                           ? conventions->decimal_point[0]
-                           : '.';
-    for (char& c : copy) {
-        if (c == '.') {
-            c = point;
-        }
-    }
+    const char* point = conventions != nullptr && conventions->decimal_point != nullptr &&
+                                conventions->decimal_point[0] != '\0'
+                            ? conventions->decimal_point
+                            : ".";
+    const std::string_view prefix(text, length);
+    const std::string copy = withDecimalPoint(prefix, point);
     char* stop = nullptr;
     const double value = std::strtod(copy.c_str(), &stop);
     if (end != nullptr) {
-        *end = text + (stop - copy.c_str());
+        // The copy is the whole prefix in the locale's spelling, so strtod
+        // takes all of it; the copy's length differs by the point's bytes.
+        *end = stop == copy.c_str() ? text : text + length;
     }
     return value;
+}
+
+std::int32_t readInteger(const char* text, int base) {
+    if (text == nullptr) {
+        return 0;
+    }
+    // strtoll covers the whole 32-bit range and beyond; clamp as a 32-bit
+    // long would (strtol there saturates at LONG_MIN / LONG_MAX).
+    errno = 0;
+    return saturate(std::strtoll(text, nullptr, base));
+}
+
+// A real in single precision; false for one beyond it.
+bool toSingle(double value, float& single) {
+    single = static_cast<float>(value);
+    return !std::isinf(single);
 }
 
 }  // namespace
@@ -131,23 +142,24 @@ int compareNoCase(const char* a, const char* b) {
 }
 
 std::int32_t toInteger(const char* text) {
-    if (text == nullptr) {
-        return 0;
-    }
-    // strtoll covers the whole 32-bit range and beyond; clamp as a 32-bit
-    // long would (strtol there saturates at LONG_MIN / LONG_MAX).
-    errno = 0;
-    const long long value = std::strtoll(text, nullptr, 0);
-    return saturate(value);
+    return readInteger(text, 0);
 }
 
 std::int32_t toDecimalInteger(const char* text) {
-    if (text == nullptr) {
-        return 0;
+    return readInteger(text, 10);
+}
+
+std::string withDecimalPoint(std::string_view prefix, const char* decimalPoint) {
+    std::string copy;
+    copy.reserve(prefix.size() + std::strlen(decimalPoint));
+    for (const char c : prefix) {
+        if (c == '.') {
+            copy += decimalPoint;
+        } else {
+            copy += c;
+        }
     }
-    errno = 0;
-    const long long value = std::strtoll(text, nullptr, 10);
-    return saturate(value);
+    return copy;
 }
 
 double toReal(const char* text) {
@@ -160,6 +172,11 @@ double toReal(const char* text) {
 bool isInvalidZero(double value, const char* text) {
     return value == 0.0 && text != nullptr &&
            std::isalpha(static_cast<unsigned char>(text[0])) != 0;
+}
+
+bool readReal(const char* text, float& value) {
+    const double read = toReal(text);
+    return !isInvalidZero(read, text) && toSingle(read, value);
 }
 
 void readVector(const char* text, float* values, int count) {
@@ -183,11 +200,11 @@ void readVector(const char* text, float* values, int count) {
             ++cursor;
         }
         const char* end = cursor;
-        const double value = strtodClassic(cursor, &end);
-        if (end == cursor) {
+        float value = 0.0f;
+        if (!toSingle(strtodClassic(cursor, &end), value) || end == cursor) {
             return;
         }
-        values[i] = static_cast<float>(value);
+        values[i] = value;
         cursor = end;
     }
 }
@@ -207,16 +224,44 @@ const char* argumentAt(const OptionLine& line, std::uint32_t index) {
     return line.args[index];
 }
 
-const char* keywordOf(const OptionLine& line) { return line.name; }
-
 bool keywordIs(const OptionLine& line, const char* word) {
     return line.name != nullptr && compareNoCase(line.name, word) == 0;
 }
 
-void reportOptionError(const CMessageH& log, const char* lead, const char* failurePhrase,
-                       const char* optionPhrase, std::uint32_t lineNumber, const char* ending) {
-    log.error(lead, false);
-    std::cout << failurePhrase << optionPhrase << lineNumber << ending << std::endl;
+bool readyToParse(bool hasTable, const DeviceConfig* config, const CMessageH& log,
+                  const char* noTableText, const char* noConfigText) {
+    if (!hasTable) {
+        log.error(noTableText, true);
+        return false;
+    }
+    if (config == nullptr) {
+        log.error(noConfigText, true);
+        return false;
+    }
+    return true;
+}
+
+OptionLineView::OptionLineView(const OptionLine& line, const char* name, const CMessageH& log,
+                               const char* lead, bool earlierLineRejected)
+    : line_(line), name_(name), log_(log), lead_(lead), earlierLineRejected_(earlierLineRejected) {}
+
+LineResult OptionLineView::reject(const char* failurePhrase) const {
+    log_.error(lead_, false);
+    std::cout << failurePhrase << name_ << " at line " << line_.lineNumber << "." << std::endl;
+    return LineResult::rejected;
+}
+
+LineResult OptionLineView::rejectOption(const char* failurePhrase, const char* ending) const {
+    log_.error(lead_, false);
+    std::cout << failurePhrase << name_ << " option at line " << line_.lineNumber << ending
+              << std::endl;
+    return LineResult::rejected;
+}
+
+LineResult OptionLineView::rejectLine(const char* text) const {
+    log_.error(lead_, false);
+    std::cout << text << line_.lineNumber << "." << std::endl;
+    return LineResult::rejected;
 }
 
 bool reportUnknownOptions(const DeviceConfig& config, const CMessageH& log) {

@@ -1,45 +1,59 @@
 // The tracker option lines: transmitter and sensor transforms, calibration
 // library, publishing order and CAVE switch.
+#include <algorithm>
 #include <cstring>
-#include <exception>
-#include <iostream>
-#include <new>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "config/CTraCommonH.h"
 #include "config/options.h"
 
 namespace {
 
-constexpr const char* kIncomplete = "Incomplete option line found for ";
-constexpr const char* kTooMany = "Too many args found for ";
-constexpr const char* kInvalidArg = "Invalid arg found for ";
-constexpr const char* kInvalidTracker = "Invalid tracker ID found for ";
-constexpr const char* kInvalidUnit = "Invalid unit found for ";
-constexpr const char* kInvalidString = "Invalid string found for ";
+using namespace phrase;
 
-constexpr const char* kCalibrationPhrase = "Calibration at line ";
-constexpr const char* kOrderPhrase = "Order at line ";
-constexpr const char* kCavePhrase = "CAVECoord at line ";
+// How many arguments a transform line takes, and how many of them (from
+// its first number on) are numbers read before anything else is examined.
+struct LineShape {
+    std::uint32_t minArgs;
+    std::uint32_t maxArgs;
+    std::uint32_t numbers;
+};
 
-// A real argument rounded to single precision; false for a word that reads
-// as 0 (the number-or-invalid rule).
-bool readNumber(const char* text, float& value) {
-    const double read = toReal(text);
-    if (isInvalidZero(read, text)) {
-        return false;
-    }
-    value = static_cast<float>(read);
-    return true;
-}
+using Verdict = LineVerdict;
 
 // Arguments first ... first + count - 1, all or nothing.
-bool readNumbers(const OptionLine& line, std::uint32_t first, std::uint32_t count, float* values) {
+bool readNumbers(const OptionLineView& line, std::uint32_t first, std::uint32_t count,
+                 float* values) {
     for (std::uint32_t index = 0; index < count; ++index) {
-        if (!readNumber(argumentAt(line, first + index), values[index])) {
+        if (!readReal(line.arg(first + index), values[index])) {
             return false;
         }
     }
     return true;
+}
+
+// The checks every transform line makes in this order: the argument count,
+// then its numbers, then whether an earlier line was refused.
+Verdict readTransformLine(const OptionLineView& line, const LineShape& shape, std::uint32_t first,
+                          float* values) {
+    const std::uint32_t count = line.argCount();
+    if (count < shape.minArgs) {
+        return line.reject(kIncomplete);
+    }
+    if (count > shape.maxArgs) {
+        return line.reject(kTooMany);
+    }
+    if (!readNumbers(line, first, shape.numbers, values)) {
+        return line.reject(kInvalidArg);
+    }
+    if (line.earlierLineRejected()) {
+        // Once a line has failed the configuration is refused anyway: the
+        // line is checked no further and changes nothing.
+        return LineResult::leftAlone;
+    }
+    return std::nullopt;
 }
 
 // Feet per unit, as single-precision constants; false for an unknown word.
@@ -58,10 +72,21 @@ bool unitFactor(const char* word, float& factor) {
     return true;
 }
 
-void scale(float* values, float factor) {
-    for (int index = 0; index < 3; ++index) {
-        values[index] = static_cast<float>(static_cast<double>(values[index]) * factor);
+// Scales the three values by the optional unit word at `index` (feet when
+// there is none); a word outside the list refuses the line with `phrase`.
+Verdict applyUnit(const OptionLineView& line, std::uint32_t index, const char* failurePhrase,
+                  float* values) {
+    if (line.argCount() <= index) {
+        return std::nullopt;
     }
+    float factor = 1.0f;
+    if (!unitFactor(line.arg(index), factor)) {
+        return line.reject(failurePhrase);
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        values[axis] = static_cast<float>(static_cast<double>(values[axis]) * factor);
+    }
+    return std::nullopt;
 }
 
 // An ID compared as unsigned, so a negative one is above every bound.
@@ -70,266 +95,195 @@ bool readTrackerId(const char* text, std::uint32_t numTrackers, std::uint32_t& i
     return id >= 1 && id <= numTrackers;
 }
 
-struct LineShape {
-    const char* phrase;
-    std::uint32_t minArgs;
-    std::uint32_t maxArgs;
-    std::uint32_t numbers;  // numbers read before the failed-earlier check
-};
+// A sensor line's tracker ID (before its count, so that a line of just a
+// bad ID names the ID as its fault), then the checks of every transform line.
+Verdict readSensorLine(const OptionLineView& line, const LineShape& shape,
+                       std::uint32_t numTrackers, std::uint32_t& id, float* values) {
+    if (line.argCount() == 0) {
+        return line.reject(kIncomplete);
+    }
+    if (!readTrackerId(line.arg(0), numTrackers, id)) {
+        return line.reject(kInvalidTracker);
+    }
+    return readTransformLine(line, shape, 1, values);
+}
+
+// A sensor line that carries a position: three numbers in an optional unit.
+Verdict readSensorPosition(const OptionLineView& line, std::uint32_t numTrackers, std::uint32_t& id,
+                           float* values) {
+    if (const Verdict verdict = readSensorLine(line, {4, 5, 3}, numTrackers, id, values)) {
+        return verdict;
+    }
+    return applyUnit(line, 4, kInvalidUnit, values);
+}
+
+Matrix4 matrixOf(const float* values) {
+    return makeMatrix3x3(values[0], values[1], values[2], values[3], values[4], values[5],
+                         values[6], values[7], values[8]);
+}
 
 }  // namespace
 
-void CTraCommonH::reportFault(const char* failurePhrase, const char* optionPhrase,
-                              const OptionLine& line) const {
-    reportOptionError(log_, "", failurePhrase, optionPhrase, line.lineNumber);
-}
-
 bool CTraCommonH::parseOptions(DeviceConfig* config) {
-    if (trackers_.empty()) {
-        log_.error("CTraCommonH: lookup is Null.", true);
+    if (!readyToParse(!trackers_.empty(), config, *log_, "CTraCommonH: lookup is Null.",
+                      "CTraCommonH: config is empty.")) {
         return false;
     }
-    if (config == nullptr) {
-        log_.error("CTraCommonH: config is empty.", true);
-        return false;
-    }
-    bool failed = false;
-    const std::uint32_t count = lineCountOf(*config);
-    for (std::uint32_t slot = 0; slot < count; ++slot) {
-        OptionLine& line = config->lines[slot];
-        bool ok = true;
-        if (keywordIs(line, "transmitteroffset")) {
-            ok = parseTransmitterLine(line, Kind::TransmitterOffset, failed);
-        } else if (keywordIs(line, "transmitterrotation")) {
-            ok = parseTransmitterLine(line, Kind::TransmitterRotation, failed);
-        } else if (keywordIs(line, "transmitterrotationmatrix")) {
-            ok = parseTransmitterLine(line, Kind::TransmitterRotationMatrix, failed);
-        } else if (keywordIs(line, "sensoroffset")) {
-            ok = parseSensorLine(line, Kind::SensorOffset, failed);
-        } else if (keywordIs(line, "sensortranslation")) {
-            ok = parseSensorLine(line, Kind::SensorTranslation, failed);
-        } else if (keywordIs(line, "sensorrotation")) {
-            ok = parseSensorLine(line, Kind::SensorRotation, failed);
-        } else if (keywordIs(line, "sensorrotationmatrix")) {
-            ok = parseSensorLine(line, Kind::SensorRotationMatrix, failed);
-        } else if (keywordIs(line, "calibration") || keywordIs(line, "calib")) {
-            ok = parseCalibrationLine(line);
-        } else if (keywordIs(line, "trackerorder") || keywordIs(line, "unitorder") ||
-                   keywordIs(line, "order")) {
-            ok = parseOrderLine(line);
-        } else if (keywordIs(line, "cavecoordinates") || keywordIs(line, "cavecoord")) {
-            ok = parseCaveLine(line);
-        }
-        if (!ok) {
-            failed = true;
-        }
-    }
-    return !failed;
+    static constexpr OptionKeyword<CTraCommonH> kKeywords[] = {
+        {{"transmitteroffset"}, "TransmitterOffset", &CTraCommonH::parseTransmitterOffset},
+        {{"transmitterrotation"}, "TransmitterRotation", &CTraCommonH::parseTransmitterRotation},
+        {{"transmitterrotationmatrix"},
+         "TransmitterRotationMatrix",
+         &CTraCommonH::parseTransmitterRotationMatrix},
+        {{"sensoroffset"}, "SensorOffset", &CTraCommonH::parseSensorOffset},
+        {{"sensortranslation"}, "SensorTranslation", &CTraCommonH::parseSensorTranslation},
+        {{"sensorrotation"}, "SensorRotation", &CTraCommonH::parseSensorRotation},
+        {{"sensorrotationmatrix"}, "SensorRotationMatrix", &CTraCommonH::parseSensorRotationMatrix},
+        {{"calibration", "calib"}, "Calibration", &CTraCommonH::parseCalibration},
+        {{"trackerorder", "unitorder", "order"}, "Order", &CTraCommonH::parseOrder},
+        {{"cavecoordinates", "cavecoord"}, "CAVECoord", &CTraCommonH::parseCave},
+    };
+    return parseOptionLines(*this, *config, kKeywords, *log_, "");
 }
 
-bool CTraCommonH::parseTransmitterLine(OptionLine& line, Kind kind, bool failedBefore) {
-    LineShape shape{"TransmitterOffset at line ", 3, 4, 3};
-    if (kind == Kind::TransmitterRotation) {
-        shape = {"TransmitterRotation at line ", 4, 4, 3};
-    } else if (kind == Kind::TransmitterRotationMatrix) {
-        shape = {"TransmitterRotationMatrix at line ", 9, 9, 9};
+LineResult CTraCommonH::parseTransmitterOffset(const OptionLineView& line) {
+    float values[3] = {};
+    if (const Verdict verdict = readTransformLine(line, {3, 4, 3}, 0, values)) {
+        return *verdict;
     }
-    const std::uint32_t count = argCountOf(line);
-    if (count < shape.minArgs) {
-        reportFault(kIncomplete, shape.phrase, line);
-        return false;
+    // Only the transmitter offset speaks of a "string" for its unit word.
+    if (const Verdict verdict = applyUnit(line, 3, kInvalidString, values)) {
+        return *verdict;
     }
-    if (count > shape.maxArgs) {
-        reportFault(kTooMany, shape.phrase, line);
-        return false;
+    // Only an offset of exactly nothing is dropped; one whose values cancel
+    // out (1, -1, 0) is a real displacement and is kept.
+    if (values[0] != 0.0f || values[1] != 0.0f || values[2] != 0.0f) {
+        transmitterOffset_ = makeOffsetMatrix(values[0], values[1], values[2]);
+        transmitterTransform_ = composeTransform(transmitterRotation_, transmitterOffset_);
+        hasTransmitterOffset_ = true;
     }
+    return LineResult::accepted;
+}
+
+LineResult CTraCommonH::parseTransmitterRotation(const OptionLineView& line) {
+    float axis[3] = {};
+    if (const Verdict verdict = readTransformLine(line, {4, 4, 3}, 0, axis)) {
+        return *verdict;
+    }
+    float degrees = 0.0f;
+    if (!readReal(line.arg(3), degrees)) {
+        return line.reject(kInvalidArg);
+    }
+    return setTransmitterRotation(makeAxisAngleMatrix(axis[0], axis[1], axis[2], degrees));
+}
+
+LineResult CTraCommonH::parseTransmitterRotationMatrix(const OptionLineView& line) {
     float values[9] = {};
-    if (!readNumbers(line, 0, shape.numbers, values)) {
-        reportFault(kInvalidArg, shape.phrase, line);
-        return false;
+    if (const Verdict verdict = readTransformLine(line, {9, 9, 9}, 0, values)) {
+        return *verdict;
     }
-    if (failedBefore) {
-        // Once a line has failed the configuration is refused anyway: the
-        // line is checked no further and changes nothing.
-        return true;
-    }
-    if (kind == Kind::TransmitterOffset) {
-        if (count == 4) {
-            float factor = 1.0f;
-            if (!unitFactor(argumentAt(line, 3), factor)) {
-                reportFault(kInvalidString, shape.phrase, line);
-                return false;
-            }
-            scale(values, factor);
-        }
-        // Only an offset of exactly nothing is dropped; one whose values
-        // cancel out (1, -1, 0) is a real displacement and is kept.
-        if (values[0] != 0.0f || values[1] != 0.0f || values[2] != 0.0f) {
-            transmitterOffset_ = makeOffsetMatrix(values[0], values[1], values[2]);
-            transmitterTransform_ = composeTransform(transmitterRotation_, transmitterOffset_);
-            hasTransmitterOffset_ = true;
-        }
-        line.used = 1;
-        return true;
-    }
-    if (kind == Kind::TransmitterRotation) {
-        float degrees = 0.0f;
-        if (!readNumber(argumentAt(line, 3), degrees)) {
-            reportFault(kInvalidArg, shape.phrase, line);
-            return false;
-        }
-        transmitterRotation_ = makeAxisAngleMatrix(values[0], values[1], values[2], degrees);
-    } else {
-        transmitterRotation_ = makeMatrix3x3(values[0], values[1], values[2], values[3], values[4],
-                                             values[5], values[6], values[7], values[8]);
-    }
+    return setTransmitterRotation(matrixOf(values));
+}
+
+LineResult CTraCommonH::setTransmitterRotation(const Matrix4& rotation) {
+    transmitterRotation_ = rotation;
     transmitterTransform_ = composeTransform(transmitterRotation_, transmitterOffset_);
     hasTransmitterRotation_ = true;
-    line.used = 1;
-    return true;
+    return LineResult::accepted;
 }
 
-bool CTraCommonH::parseSensorLine(OptionLine& line, Kind kind, bool failedBefore) {
-    LineShape shape{"SensorOffset at line ", 4, 5, 3};
-    if (kind == Kind::SensorTranslation) {
-        shape = {"SensorTranslation at line ", 4, 5, 3};
-    } else if (kind == Kind::SensorRotation) {
-        shape = {"SensorRotation at line ", 5, 5, 3};
-    } else if (kind == Kind::SensorRotationMatrix) {
-        shape = {"SensorRotationMatrix at line ", 10, 10, 9};
-    }
-    const std::uint32_t count = argCountOf(line);
-    if (count == 0) {
-        reportFault(kIncomplete, shape.phrase, line);
-        return false;
-    }
-    // The ID is checked before the count, so a line of just a bad ID names
-    // the ID as its fault.
+LineResult CTraCommonH::parseSensorOffset(const OptionLineView& line) {
+    float values[3] = {};
     std::uint32_t id = 0;
-    if (!readTrackerId(argumentAt(line, 0), numTrackers_, id)) {
-        reportFault(kInvalidTracker, shape.phrase, line);
-        return false;
-    }
-    if (count < shape.minArgs) {
-        reportFault(kIncomplete, shape.phrase, line);
-        return false;
-    }
-    if (count > shape.maxArgs) {
-        reportFault(kTooMany, shape.phrase, line);
-        return false;
-    }
-    float values[9] = {};
-    if (!readNumbers(line, 1, shape.numbers, values)) {
-        reportFault(kInvalidArg, shape.phrase, line);
-        return false;
-    }
-    if (failedBefore) {
-        return true;
+    if (const Verdict verdict = readSensorPosition(line, numTrackers_, id, values)) {
+        return *verdict;
     }
     TrackerTransform& record = trackers_[id - 1];
-    if (kind == Kind::SensorOffset || kind == Kind::SensorTranslation) {
-        if (count == 5) {
-            float factor = 1.0f;
-            if (!unitFactor(argumentAt(line, 4), factor)) {
-                reportFault(kInvalidUnit, shape.phrase, line);
-                return false;
-            }
-            scale(values, factor);
-        }
-        if (kind == Kind::SensorOffset) {
-            record.sensorOffset = makeOffsetMatrix(values[0], values[1], values[2]);
-            record.sensorTransform = composeTransform(record.sensorRotation, record.sensorOffset);
-            record.hasSensorOffset = true;
-        } else {
-            record.sensorTranslation = Vector3{values[0], values[1], values[2]};
-            record.hasSensorTranslation = true;
-        }
-    } else {
-        if (kind == Kind::SensorRotation) {
-            float degrees = 0.0f;
-            if (!readNumber(argumentAt(line, 4), degrees)) {
-                reportFault(kInvalidArg, shape.phrase, line);
-                return false;
-            }
-            record.sensorRotation = makeAxisAngleMatrix(values[0], values[1], values[2], degrees);
-        } else {
-            record.sensorRotation =
-                makeMatrix3x3(values[0], values[1], values[2], values[3], values[4], values[5],
-                              values[6], values[7], values[8]);
-        }
-        record.sensorTransform = composeTransform(record.sensorRotation, record.sensorOffset);
-        record.hasSensorRotation = true;
-    }
-    line.used = 1;
-    return true;
+    record.sensorOffset = makeOffsetMatrix(values[0], values[1], values[2]);
+    record.sensorTransform = composeTransform(record.sensorRotation, record.sensorOffset);
+    record.hasSensorOffset = true;
+    return LineResult::accepted;
 }
 
-bool CTraCommonH::parseCalibrationLine(OptionLine& line) {
-    const std::uint32_t count = argCountOf(line);
+LineResult CTraCommonH::parseSensorTranslation(const OptionLineView& line) {
+    std::uint32_t id = 0;
+    float read[3] = {};
+    const Verdict verdict = readSensorPosition(line, numTrackers_, id, read);
+    if (verdict) {
+        return *verdict;
+    }
+    // Kept apart from the transform, which it does not change.
+    trackers_[id - 1].sensorTranslation = Vector3{read[0], read[1], read[2]};
+    trackers_[id - 1].hasSensorTranslation = true;
+    return LineResult::accepted;
+}
+
+LineResult CTraCommonH::parseSensorRotation(const OptionLineView& line) {
+    float axis[3] = {};
+    std::uint32_t id = 0;
+    if (const Verdict verdict = readSensorLine(line, {5, 5, 3}, numTrackers_, id, axis)) {
+        return *verdict;
+    }
+    float degrees = 0.0f;
+    if (!readReal(line.arg(4), degrees)) {
+        return line.reject(kInvalidArg);
+    }
+    return setSensorRotation(id, makeAxisAngleMatrix(axis[0], axis[1], axis[2], degrees));
+}
+
+LineResult CTraCommonH::parseSensorRotationMatrix(const OptionLineView& line) {
+    float values[9] = {};
+    std::uint32_t id = 0;
+    if (const Verdict verdict = readSensorLine(line, {10, 10, 9}, numTrackers_, id, values)) {
+        return *verdict;
+    }
+    return setSensorRotation(id, matrixOf(values));
+}
+
+LineResult CTraCommonH::setSensorRotation(std::uint32_t id, const Matrix4& rotation) {
+    TrackerTransform& record = trackers_[id - 1];
+    record.sensorRotation = rotation;
+    record.sensorTransform = composeTransform(record.sensorRotation, record.sensorOffset);
+    record.hasSensorRotation = true;
+    return LineResult::accepted;
+}
+
+LineResult CTraCommonH::parseCalibration(const OptionLineView& line) {
+    const std::uint32_t count = line.argCount();
     if (count == 0) {
-        reportFault(kIncomplete, kCalibrationPhrase, line);
-        return false;
+        return line.reject(kIncomplete);
     }
-    const std::uint32_t argCount = count - 1;
-    if (argCount > kMaxCalibrationArgs) {
-        reportFault(kTooMany, kCalibrationPhrase, line);
-        return false;
+    if (count - 1 > kMaxCalibrationArgs) {
+        return line.reject(kTooMany);
     }
-    const char* name = argumentAt(line, 0);
+    const char* name = line.arg(0);
     // A name cut to fit would load some other library: refuse it instead,
     // leaving any library of an earlier line in place.
     if (std::strlen(name) >= kCalibrationNameSize) {
-        reportFault(kInvalidArg, kCalibrationPhrase, line);
-        return false;
+        return line.reject(kInvalidArg);
     }
-    // The copies are made before anything is replaced, so that a failure
-    // leaves the earlier library and arguments as they were.
-    std::unique_ptr<char[]> copies[kMaxCalibrationArgs];
-    for (std::uint32_t index = 0; index < argCount; ++index) {
-        const char* argument = argumentAt(line, index + 1);
-        const std::size_t size = std::strlen(argument) + 1;
-        copies[index].reset(new (std::nothrow) char[size]);
-        if (copies[index] == nullptr) {
-            log_.error("CTraCommonH: Can not allocate the arguments of Calibration at line ",
-                       false);
-            std::cout << line.lineNumber << "." << std::endl;
-            return false;
-        }
-        std::memcpy(copies[index].get(), argument, size);
+    std::vector<std::string> arguments;
+    for (std::uint32_t index = 1; index < count; ++index) {
+        arguments.emplace_back(line.arg(index));
     }
-
-    releaseCalibration();
-    std::memcpy(calibrationName_, name, std::strlen(name) + 1);
-    try {
-        calibrationLibrary_ = std::make_unique<CCalibH>(calibrationName_, &log_);
-    } catch (const std::exception&) {
-        log_.error("CTraCommonH: Can not allocate the library of Calibration at line ", false);
-        std::cout << line.lineNumber << "." << std::endl;
-        return false;
-    }
-    for (std::uint32_t index = 0; index < argCount; ++index) {
-        calibrationArgs_[index] = std::move(copies[index]);
-    }
-    calibrationArgCount_ = argCount;
-    line.used = 1;
-    return true;
+    // The earlier library is unloaded before the new one is loaded.
+    calibrationLibrary_.reset();
+    calibrationName_ = name;
+    calibrationArgs_ = std::move(arguments);
+    calibrationLibrary_ = std::make_unique<CCalibH>(calibrationName_.c_str(), log_.get());
+    return LineResult::accepted;
 }
 
-bool CTraCommonH::parseOrderLine(OptionLine& line) {
+LineResult CTraCommonH::parseOrder(const OptionLineView& line) {
     if (inputConnector) {
-        log_.error("", false);
-        std::cout << "Can not change the order on input connector at line " << line.lineNumber
-                  << "." << std::endl;
-        return false;
+        return line.rejectLine("Can not change the order on input connector at line ");
     }
-    const std::uint32_t count = argCountOf(line);
     // Arguments past the device's output positions are ignored unread.
-    const std::uint32_t taken = count < outputCount ? count : outputCount;
+    const std::uint32_t taken = std::min(line.argCount(), outputCount);
     std::uint32_t ids[OptionLine::kMaxArgs] = {};
     for (std::uint32_t position = 0; position < taken; ++position) {
-        if (!readTrackerId(argumentAt(line, position), numTrackers_, ids[position])) {
-            reportFault(kInvalidTracker, kOrderPhrase, line);
-            return false;
+        if (!readTrackerId(line.arg(position), numTrackers_, ids[position])) {
+            return line.reject(kInvalidTracker);
         }
     }
     for (TrackerTransform& record : trackers_) {
@@ -338,32 +292,27 @@ bool CTraCommonH::parseOrderLine(OptionLine& line) {
     for (std::uint32_t position = 0; position < taken; ++position) {
         trackers_[ids[position] - 1].outputNumber = position + 1;
     }
-    line.used = 1;
-    return true;
+    return LineResult::accepted;
 }
 
-bool CTraCommonH::parseCaveLine(OptionLine& line) {
+LineResult CTraCommonH::parseCave(const OptionLineView& line) {
     if (!inputConnector) {
-        return true;
+        return LineResult::leftAlone;
     }
-    const std::uint32_t count = argCountOf(line);
+    const std::uint32_t count = line.argCount();
     if (count == 0) {
-        reportFault(kIncomplete, kCavePhrase, line);
-        return false;
+        return line.reject(kIncomplete);
     }
     if (count > 1) {
-        reportFault(kTooMany, kCavePhrase, line);
-        return false;
+        return line.reject(kTooMany);
     }
-    const char* word = argumentAt(line, 0);
+    const char* word = line.arg(0);
     if (compareNoCase(word, "yes") == 0 || compareNoCase(word, "on") == 0) {
         caveCoordinates_ = true;
     } else if (compareNoCase(word, "no") == 0 || compareNoCase(word, "off") == 0) {
         caveCoordinates_ = false;
     } else {
-        reportFault(kInvalidString, kCavePhrase, line);
-        return false;
+        return line.reject(kInvalidString);
     }
-    line.used = 1;
-    return true;
+    return LineResult::accepted;
 }

@@ -15,7 +15,7 @@ constexpr const char* kContinuation = "                      :";
 void CTraCommonH::printMatrixBlock(const char* caption, const Matrix4& matrix,
                                    std::uint32_t trackerNumber) const {
     for (int row = 0; row < 3; ++row) {
-        log_.info(row == 0 ? caption : kContinuation, false);
+        log_->info(row == 0 ? caption : kContinuation, false);
         if (trackerNumber != 0) {
             std::cout << " " << trackerNumber;
         }
@@ -30,12 +30,12 @@ void CTraCommonH::printMatrixBlock(const char* caption, const Matrix4& matrix,
 
 bool CTraCommonH::printConfiguration(bool showCave) const {
     if (showCave) {
-        log_.info(
+        log_->info(
             caveCoordinates_ ? "CAVE COORDINATES      : Used" : "CAVE COORDINATES      : Unused",
             true);
     }
     if (hasTransmitterOffset_) {
-        log_.info("TRANSMITTER OFFSET    :", false);
+        log_->info("TRANSMITTER OFFSET    :", false);
         std::cout << " X:" << transmitterOffset_[3] << " Y:" << transmitterOffset_[7]
                   << " Z:" << transmitterOffset_[11] << std::endl;
     }
@@ -46,8 +46,8 @@ bool CTraCommonH::printConfiguration(bool showCave) const {
         printMatrixBlock("TRANSMITTER TRANSFORM :", transmitterTransform_, 0);
     }
 
-    log_.info("TRACKER ORDER         : <Real tra> -> <Output tra>", true);
-    log_.info(kContinuation, false);
+    log_->info("TRACKER ORDER         : <Real tra> -> <Output tra>", true);
+    log_->info(kContinuation, false);
     for (std::uint32_t number = 1; number <= numTrackers_; ++number) {
         const TrackerTransform& record = trackers_[number - 1];
         if (record.outputNumber != 0) {
@@ -62,7 +62,7 @@ bool CTraCommonH::printConfiguration(bool showCave) const {
             continue;
         }
         if (record.hasSensorOffset) {
-            log_.info("SENSOR OFFSET         :", false);
+            log_->info("SENSOR OFFSET         :", false);
             std::cout << " " << number << " X:" << record.sensorOffset[3]
                       << " Y:" << record.sensorOffset[7] << " Z:" << record.sensorOffset[11]
                       << std::endl;
@@ -76,11 +76,11 @@ bool CTraCommonH::printConfiguration(bool showCave) const {
     }
 
     if (calibrationLibrary_ != nullptr) {
-        log_.info("CALIBRATION LIBRARY   :", false);
+        log_->info("CALIBRATION LIBRARY   :", false);
         std::cout << " name:" << calibrationName_ << std::endl;
-        for (std::uint32_t index = 0; index < calibrationArgCount_; ++index) {
-            log_.info(kContinuation, false);
-            std::cout << " arg[" << index << "]:" << calibrationArgs_[index].get() << std::endl;
+        for (std::size_t index = 0; index < calibrationArgs_.size(); ++index) {
+            log_->info(kContinuation, false);
+            std::cout << " arg[" << index << "]:" << calibrationArgs_[index] << std::endl;
         }
     }
     return true;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "support/CMessageH.h"
 
@@ -22,12 +23,11 @@ public:
 
 protected:
     explicit CBase(const CMessageH* logRecord);
-    ~CBase();
+    ~CBase() = default;
     CBase(const CBase&) = delete;
     CBase& operator=(const CBase&) = delete;
 
-    bool ownsLog;
-    CMessageH* log;
+    std::unique_ptr<CMessageH> log;
     bool inputConnector;
     std::int32_t modeCode;
 };

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "config/CConCommonH.h"
 #include "config/CTraCommonH.h"
@@ -15,6 +16,17 @@
 #include "storage/CDataStorage.h"
 
 namespace {
+
+// The texts init writes, together.
+constexpr const char* kInitCalled = "CPallador: \"init\" called.";
+constexpr const char* kNoInitInfo = "CPallador: Init info is empty.";
+constexpr const char* kInitAgain = "CPallador: init has already been called on this device.";
+constexpr const char* kStorageCreated = "Data storage list structure just created";
+constexpr const char* kNoConfig = "CPallador: config is empty.";
+constexpr const char* kNoControllerStorage = "CPallador: controller data storage pointer is empty.";
+constexpr const char* kOutOfMemory = "CPallador: Out of memory.";
+constexpr const char* kDeviceLead = "CPallador: ";
+constexpr const char* kDefaultPort = "com2";
 
 char* copyString(const char* text) {
     const char* source = text != nullptr ? text : "";
@@ -41,40 +53,123 @@ void applyLineSettings(platform::PortAttributes& attributes) {
     attributes.timeouts.WriteTotalTimeoutConstant = 0;
 }
 
+// Every field the Pallador needs at its reset: one controller of 6
+// valuators and 12 buttons, all at rest, published from the first cycle on.
+void resetWorkingRecords(ConData& previous, ConData& current, const ControllerEntry& entry) {
+    previous.stampNow();
+    current.stampNow();
+    current.setValuatorCount(entry.valuatorCount);
+    current.setButtonCount(entry.buttonCount);
+    for (ConData* record : {&previous, &current}) {
+        for (std::uint32_t v = 1; v <= entry.valuatorCount; ++v) {
+            record->setValuator(v, 0.0f);
+        }
+        for (std::uint32_t b = 1; b <= entry.buttonCount && b <= ConData::kMaxButtons; ++b) {
+            record->setButton(b, 0);
+        }
+    }
+}
+
+// One controller, published as output 1, its elements in their own order
+// and on the identity curve.
+void setUpDefaultMapping(CConCommonH& mapping, bool orderLocked, std::uint32_t numControllers) {
+    mapping.orderLocked = orderLocked;
+    mapping.numControllers = numControllers;
+    mapping.allocate(numControllers, true);
+    mapping.setupController(1, 1, CPallador::kValuators, CPallador::kButtons);
+}
+
+// The device's entries go behind those already in the host's list. The
+// count's refusals are reported by the storage and not checked here; a
+// mutex that could not be had leaves the list alone.
+bool reserveControllerEntries(CDataStorage* storage, CConCommonH& mapping, const CMessageH& log) {
+    if (storage == nullptr) {
+        log.error(kNoControllerStorage, true);
+        return false;
+    }
+    const StorageLock lock(*storage);
+    if (lock.held()) {
+        mapping.controllerBase = storage->controllerCount();
+        storage->setControllerNumber(mapping.numControllers + mapping.controllerBase);
+    }
+    return true;
+}
+
+// Opens the line and puts the Pallador's settings on it. A rate or setting
+// the port refuses is reported by the port and does not fail the open.
+bool openLine(CRS232H& port, const char* portName, std::int32_t baudRate) {
+    if (!port.openPort(portName)) {
+        return false;
+    }
+    platform::PortAttributes attributes{};
+    port.getAttributes(&attributes);
+    applyLineSettings(attributes);
+    port.setAttributes(&attributes);
+    port.setBaudRate(baudRate);
+    port.applyAttributes(nullptr);
+    return true;
+}
+
+// The device's own option lines, port and baud rate, written straight into
+// the device's fields. Each takes exactly one argument.
+class DeviceOptions {
+public:
+    DeviceOptions(char*& portName, std::int32_t& baudRate)
+        : portName_(portName), baudRate_(baudRate) {}
+
+    LineResult parsePort(const OptionLineView& line) {
+        if (const std::optional<LineResult> verdict = checkOneArgument(line)) {
+            return *verdict;
+        }
+        std::free(portName_);
+        portName_ = copyString(line.arg(0));
+        return LineResult::accepted;
+    }
+
+    LineResult parseBaud(const OptionLineView& line) {
+        if (const std::optional<LineResult> verdict = checkOneArgument(line)) {
+            return *verdict;
+        }
+        baudRate_ = toDecimalInteger(line.arg(0));
+        return LineResult::accepted;
+    }
+
+private:
+    static std::optional<LineResult> checkOneArgument(const OptionLineView& line) {
+        if (line.argCount() == 0) {
+            return line.reject(phrase::kIncomplete);
+        }
+        if (line.argCount() > 1) {
+            return line.reject(phrase::kTooMany);
+        }
+        return std::nullopt;
+    }
+
+    char*& portName_;
+    std::int32_t& baudRate_;
+};
+
+constexpr OptionKeyword<DeviceOptions> kDeviceKeywords[] = {
+    {{"port", "serialport"}, "SerialPort", &DeviceOptions::parsePort},
+    {{"baud", "baudrate"}, "BaudRate", &DeviceOptions::parseBaud},
+};
+
 }  // namespace
 
+// The device's settings before its options, then its options.
 bool CPallador::readDeviceOptions() {
-    bool failed = false;
-    const std::uint32_t count = lineCountOf(*config);
-    for (std::uint32_t slot = 0; slot < count; ++slot) {
-        OptionLine& line = config->lines[slot];
-        const bool isPort = keywordIs(line, "port") || keywordIs(line, "serialport");
-        const bool isBaud = !isPort && (keywordIs(line, "baud") || keywordIs(line, "baudrate"));
-        if (!isPort && !isBaud) {
-            continue;
-        }
-        const char* phrase = isPort ? "SerialPort at line " : "BaudRate at line ";
-        if (line.argCount == 0) {
-            reportOptionError(*log, "CPallador: ", "Incomplete option line found for ", phrase,
-                              line.lineNumber);
-            failed = true;
-            continue;
-        }
-        if (line.argCount > 1) {
-            reportOptionError(*log, "CPallador: ", "Too many args found for ", phrase,
-                              line.lineNumber);
-            failed = true;
-            continue;
-        }
-        if (isPort) {
-            std::free(portName);
-            portName = copyString(argumentAt(line, 0));
-        } else {
-            baudRate = toDecimalInteger(argumentAt(line, 0));
-        }
-        line.used = 1;
-    }
-    return !failed;
+    inputConnector = true;
+    modeCode = 3;
+    numControllers = 1;
+    std::free(portName);
+    portName = copyString(kDefaultPort);
+    // Only the receive cycle writes the raw words and nothing reads them;
+    // they are kept as the device's record of the frame being read.
+    std::memset(rawWords, 0, sizeof rawWords);
+    detected = false;
+
+    DeviceOptions options(portName, baudRate);
+    return parseOptionLines(options, *config, kDeviceKeywords, *log, kDeviceLead);
 }
 
 std::int32_t CPallador::init(InitInfo* info) {
@@ -82,53 +177,42 @@ std::int32_t CPallador::init(InitInfo* info) {
     try {
         return initSteps(info);
     } catch (const std::bad_alloc&) {
-        log->error("CPallador: Out of memory.", true);
+        log->error(kOutOfMemory, true);
         return -1;
     }
 }
 
 std::int32_t CPallador::initSteps(InitInfo* info) {
-    log->debug("CPallador: \"init\" called.", true);
+    log->debug(kInitCalled, true);
     if (info == nullptr) {
-        log->error("CPallador: Init info is empty.", true);
+        log->error(kNoInitInfo, true);
         return -1;
     }
     // A second call would build a second mapping, port and set of entries
     // over the first: refuse it, so nothing of the first leaks or moves.
     if (initCalled) {
-        log->error("CPallador: init has already been called on this device.", true);
+        log->error(kInitAgain, true);
         return -1;
     }
     initCalled = true;
-    std::cout << "Data storage list structure just created" << std::endl;
+    std::cout << kStorageCreated << std::endl;
 
     std::memcpy(&initInfo, info, sizeof initInfo);
     runFlag = initInfo.runFlag;
 
     if (config == nullptr) {
-        log->error("CPallador: config is empty.", true);
+        log->error(kNoConfig, true);
         return -1;
     }
     std::free(deviceName);
     deviceName = copyString(config->deviceName);
 
-    inputConnector = true;
-    modeCode = 3;
-    numControllers = 1;
-    std::free(portName);
-    portName = copyString("com2");
-    std::memset(rawWords, 0, sizeof rawWords);
-    detected = false;
-
     if (!readDeviceOptions()) {
         return -1;
     }
 
-    controllerMapping = new CConCommonH(log);
-    controllerMapping->orderLocked = inputConnector;
-    controllerMapping->numControllers = numControllers;
-    controllerMapping->allocate(numControllers, true);
-    controllerMapping->setupController(1, 1, kValuators, kButtons);
+    controllerMapping = new CConCommonH(log.get());
+    setUpDefaultMapping(*controllerMapping, inputConnector, numControllers);
     if (!controllerMapping->parseOptions(config)) {
         return -1;
     }
@@ -138,47 +222,16 @@ std::int32_t CPallador::initSteps(InitInfo* info) {
         return -1;
     }
 
-    CDataStorage* controllers = initInfo.controllerStorage;
-    if (controllers == nullptr) {
-        log->error("CPallador: controller data storage pointer is empty.", true);
-        return -1;
-    }
-    controllers->lock();
-    controllerMapping->controllerBase = controllers->controllerCount();
-    controllers->setControllerNumber(numControllers + controllerMapping->controllerBase);
-    controllers->unlock();
-
-    if (!reportUnknownOptions(*config, *log)) {
+    if (!reserveControllerEntries(initInfo.controllerStorage, *controllerMapping, *log) ||
+        !reportUnknownOptions(*config, *log)) {
         return -1;
     }
 
     printInfo();
-
-    const ControllerEntry& entry = *controllerMapping->entry(1);
-    prevController.stampNow();
-    curController.stampNow();
-    curController.setValuatorCount(entry.valuatorCount);
-    curController.setButtonCount(entry.buttonCount);
-    for (ConData* record : {&prevController, &curController}) {
-        for (std::uint32_t v = 1; v <= entry.valuatorCount; ++v) {
-            record->setValuator(v, 0.0f);
-        }
-        for (std::uint32_t b = 1; b <= entry.buttonCount && b <= ConData::kMaxButtons; ++b) {
-            record->setButton(b, 0);
-        }
-    }
+    resetWorkingRecords(prevController, curController, *controllerMapping->entry(1));
     std::memset(valuators, 0, sizeof valuators);
     std::memset(buttons, 0, sizeof buttons);
 
-    serialPort = new CRS232H(log);
-    if (!serialPort->openPort(portName)) {
-        return -1;
-    }
-    platform::PortAttributes attributes{};
-    serialPort->getAttributes(&attributes);
-    applyLineSettings(attributes);
-    serialPort->setAttributes(&attributes);
-    serialPort->setBaudRate(baudRate);
-    serialPort->applyAttributes(nullptr);
-    return 1;
+    serialPort = new CRS232H(log.get());
+    return openLine(*serialPort, portName, baudRate) ? 1 : -1;
 }

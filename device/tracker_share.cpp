@@ -6,13 +6,23 @@
 #include "storage/CDataStorage.h"
 #include "storage/UpdateMask.h"
 
+namespace {
+
+// The texts of the device's tracker share, together.
+constexpr const char* kNoTrackerStorage = "CPallador: tracker data storage pointer is empty.";
+constexpr const char* kNoTrackerEntry = "CPallador: Could not find tracker data entry.";
+constexpr const char* kEntryFound = "CPallador: TraData storage found";
+constexpr const char* kEntryMissing = "CPallador: TraData storage not found";
+
+}  // namespace
+
 bool CPallador::setUpTrackerEmulation() {
     CDataStorage* storage = initInfo.trackerStorage;
     if (storage == nullptr) {
-        log->error("CPallador: tracker data storage pointer is empty.", true);
+        log->error(kNoTrackerStorage, true);
         return false;
     }
-    trackerOptions = new CTraCommonH(log);
+    trackerOptions = new CTraCommonH(log.get());
     trackerOptions->inputConnector = inputConnector;
     trackerOptions->outputCount = static_cast<std::uint32_t>(emulatedTrackers);
     trackerOptions->setTrackerCount(static_cast<std::uint32_t>(emulatedTrackers));
@@ -21,17 +31,20 @@ bool CPallador::setUpTrackerEmulation() {
         return false;
     }
 
-    storage->lock();
-    trackerOptions->outputBase = storage->trackerCount();
-    storage->setTrackerNumber(trackerOptions->outputCount + trackerOptions->outputBase);
-    trackerEntry = storage->getTracker(trackerOptions->outputBase + 1);
-    if (trackerEntry != nullptr) {
-        controllerMapping->resetEmulatedTracker(1, trackerEntry, nullptr);
-        trackerEntry->setId(trackerEntry->getId() + trackerOptions->outputBase);
-    } else {
-        log->error("CPallador: Could not find tracker data entry.", true);
+    {
+        const StorageLock lock(*storage);
+        if (lock.held()) {
+            trackerOptions->outputBase = storage->trackerCount();
+            storage->setTrackerNumber(trackerOptions->outputCount + trackerOptions->outputBase);
+            trackerEntry = storage->getTracker(trackerOptions->outputBase + 1);
+        }
+        if (trackerEntry != nullptr) {
+            controllerMapping->resetEmulatedTracker(1, trackerEntry, nullptr);
+            trackerEntry->setId(trackerEntry->getId() + trackerOptions->outputBase);
+        } else {
+            log->error(kNoTrackerEntry, true);
+        }
     }
-    storage->unlock();
     if (trackerEntry == nullptr) {
         return false;
     }
@@ -45,21 +58,20 @@ bool CPallador::publishEmulatedTracker(UpdateMask& trackerMask) {
         return true;
     }
     bool found = true;
-    CDataStorage* storage = initInfo.trackerStorage;
-    storage->lock();
-    trackerEntry = storage->getTracker(trackerOptions->outputBase + 1);
+    const StorageLock lock(*initInfo.trackerStorage);
+    trackerEntry =
+        lock.held() ? initInfo.trackerStorage->getTracker(trackerOptions->outputBase + 1) : nullptr;
     if (trackerEntry != nullptr) {
-        log->debug("CPallador: TraData storage found", true);
+        log->debug(kEntryFound, true);
         const std::uint32_t id =
             controllerMapping->entry(1)->emulation->trackerNumber + trackerOptions->outputBase;
         curTracker.setId(id);
         *trackerEntry = curTracker;
         trackerMask.mark(id);
     } else {
-        log->error("CPallador: TraData storage not found", true);
+        log->error(kEntryMissing, true);
         found = false;
     }
-    storage->unlock();
     prevTracker = curTracker;
     return found;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,12 @@ double currentTime();
 
 // Monotonic clock for deadlines; never goes back.
 std::int64_t monotonicMicroseconds();
+
+// The local calendar time of `when` in the caller's own record (localtime_r,
+// localtime_s): devices on several host threads stamp their lines at once,
+// and the C runtime's shared record would mix their stamps. False when the
+// system cannot convert it.
+bool localTime(std::time_t when, std::tm& local);
 
 // ---- threads and time ----------------------------------------------------
 
@@ -95,9 +102,12 @@ using MutexHandle = void*;
 
 MutexHandle createMutex();
 void destroyMutex(MutexHandle mutex);
-// Waits without time-out. False when the wait failed or was abandoned; after
-// an abandoned wait the caller owns the mutex all the same.
-bool lockMutex(MutexHandle mutex);
+// What a wait without time-out came to. After an abandoned wait (its holder
+// ended without releasing it) the caller owns the mutex all the same; after
+// a failed one it does not, and must neither touch what the mutex guards nor
+// release it. Both set the system's last error for the report.
+enum class LockResult { acquired, abandoned, failed };
+LockResult lockMutex(MutexHandle mutex);
 bool unlockMutex(MutexHandle mutex);
 
 // ---- dynamic libraries ---------------------------------------------------------

@@ -2,37 +2,44 @@
 
 namespace {
 
-// A storage whose host left the log out still reports, under its own name.
-const CMessageH& fallbackLog() {
-    static const CMessageH record = [] {
-        CMessageH made;
-        made.setName("CDataStorage");
-        return made;
-    }();
-    return record;
-}
+// The texts the storage reports, as the host's own storage writes them.
+// Two are irregular on purpose and must stay so: the tracker variant's
+// foreign-list text has no class prefix, and the controller variant says
+// "Datt Storage".
+constexpr const char* kNoMutex = "CDataStorage: Mutex has not been set up yet.";
+constexpr const char* kTooBig = "CDataStorage: The new number is too big.";
+constexpr const char* kZero = "CDataStorage: the number of data is zero.";
+constexpr const char* kDeleteControllersFirst = "Delete controller data list first.";
+constexpr const char* kDeleteTrackersFirst = "CDataStorage: Delete tracker data list first.";
+constexpr const char* kNoTrackerList = "CDataStorage: Data storage has not been created yet.";
+constexpr const char* kNoControllerList = "CDataStorage: Datt Storage has not been created yet.";
 
 }  // namespace
 
-const CMessageH& CDataStorage::reportLog() const {
-    return log != nullptr ? *log : fallbackLog();
+void CDataStorage::report(const char* text) const {
+    // A storage whose host left the log out still reports, under its own name.
+    if (log != nullptr) {
+        log->error(text, true);
+    } else {
+        CMessageH("CDataStorage").error(text, true);
+    }
 }
 
-void CDataStorage::report(const char* text) const {
-    reportLog().error(text, true);
+platform::LockResult CDataStorage::acquire() {
+    if (mutex == nullptr) {
+        report(kNoMutex);
+        return platform::LockResult::failed;
+    }
+    return mutex->acquire();
 }
 
 bool CDataStorage::lock() {
-    if (mutex == nullptr) {
-        report("CDataStorage: Mutex has not been set up yet.");
-        return false;
-    }
-    return mutex->lock();
+    return acquire() == platform::LockResult::acquired;
 }
 
 bool CDataStorage::unlock() {
     if (mutex == nullptr) {
-        report("CDataStorage: Mutex has not been set up yet.");
+        report(kNoMutex);
         return false;
     }
     return mutex->unlock();
@@ -49,49 +56,31 @@ std::uint32_t CDataStorage::controllerCount() const {
 }
 
 bool CDataStorage::setTrackerNumber(std::uint32_t n) {
-    if (n > kMaxEntries) {
-        report("CDataStorage: The new number is too big.");
-        return false;
-    }
-    if (controllerList != nullptr) {
-        report("Delete controller data list first.");
-        return false;
-    }
-    if (trackerList == nullptr || count == nullptr) {
-        report("CDataStorage: Data storage has not been created yet.");
-        return false;
-    }
-    if (mutex == nullptr) {
-        report("CDataStorage: Mutex has not been set up yet.");
-        return false;
-    }
-    if (n == 0) {
-        report("CDataStorage: the number of data is zero.");
-        return false;
-    }
-    *count = n;
-    return true;
+    return setNumber(n, trackerList != nullptr, controllerList != nullptr, kDeleteControllersFirst,
+                     kNoTrackerList);
 }
 
 bool CDataStorage::setControllerNumber(std::uint32_t n) {
+    return setNumber(n, controllerList != nullptr, trackerList != nullptr, kDeleteTrackersFirst,
+                     kNoControllerList);
+}
+
+bool CDataStorage::setNumber(std::uint32_t n, bool ownList, bool otherList,
+                             const char* otherListText, const char* noListText) {
+    const char* refusal = nullptr;
     if (n > kMaxEntries) {
-        report("CDataStorage: The new number is too big.");
-        return false;
+        refusal = kTooBig;
+    } else if (otherList) {
+        refusal = otherListText;
+    } else if (!ownList || count == nullptr) {
+        refusal = noListText;
+    } else if (mutex == nullptr) {
+        refusal = kNoMutex;
+    } else if (n == 0) {
+        refusal = kZero;
     }
-    if (trackerList != nullptr) {
-        report("CDataStorage: Delete tracker data list first.");
-        return false;
-    }
-    if (controllerList == nullptr || count == nullptr) {
-        report("CDataStorage: Datt Storage has not been created yet.");
-        return false;
-    }
-    if (mutex == nullptr) {
-        report("CDataStorage: Mutex has not been set up yet.");
-        return false;
-    }
-    if (n == 0) {
-        report("CDataStorage: the number of data is zero.");
+    if (refusal != nullptr) {
+        report(refusal);
         return false;
     }
     *count = n;
@@ -110,4 +99,13 @@ ConData* CDataStorage::getController(std::uint32_t index) const {
         return nullptr;
     }
     return controllerList + (index - 1);
+}
+
+StorageLock::StorageLock(CDataStorage& storage)
+    : storage_(storage), held_(storage.acquire() != platform::LockResult::failed) {}
+
+StorageLock::~StorageLock() {
+    if (held_) {
+        storage_.unlock();
+    }
 }

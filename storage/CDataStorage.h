@@ -16,9 +16,12 @@ public:
     static constexpr std::uint32_t kMaxEntries = 32;
 
     // Neither takes the mutex on behalf of the others: callers bracket every
-    // use of the count and the entries with lock and unlock. Without a mutex
-    // both report it and answer false.
+    // use of the count and the entries with lock and unlock (StorageLock
+    // below does both). Without a mutex both report it and answer false.
+    // lock is true only for a plain successful wait; acquire tells an
+    // abandoned wait, which leaves the mutex the caller's, from a failed one.
     bool lock();
+    platform::LockResult acquire();
     bool unlock();
 
     // The count when this storage holds that kind of list, else 0.
@@ -45,8 +48,27 @@ public:
     std::uint32_t* count;
 
 private:
-    const CMessageH& reportLog() const;
     void report(const char* text) const;
+    bool setNumber(std::uint32_t n, bool ownList, bool otherList, const char* otherListText,
+                   const char* noListText);
+};
+
+// A storage's mutex for one scope. After a failed wait the mutex is not
+// the caller's: `held` is false, nothing it guards may be touched, and it is
+// not released. Otherwise (an abandoned wait included) it is released at
+// the end of the scope.
+class StorageLock {
+public:
+    explicit StorageLock(CDataStorage& storage);
+    ~StorageLock();
+    StorageLock(const StorageLock&) = delete;
+    StorageLock& operator=(const StorageLock&) = delete;
+
+    bool held() const { return held_; }
+
+private:
+    CDataStorage& storage_;
+    bool held_;
 };
 
 #if UINTPTR_MAX == 0xFFFFFFFFu

@@ -5,15 +5,8 @@
 
 namespace {
 
-// A mutex whose host left the log out still reports, under its own name.
-const CMessageH& fallbackLog() {
-    static const CMessageH record = [] {
-        CMessageH made;
-        made.setName("CMutexH");
-        return made;
-    }();
-    return record;
-}
+constexpr const char* kLockFailed = "CMutexH: Locking mutex: ";
+constexpr const char* kUnlockFailed = "CMutexH: Unlocking mutex: ";
 
 // The system's text ends with its own line break on Windows; the report
 // ends the line itself, so the text and the prefix stay on one line.
@@ -26,19 +19,19 @@ std::string withoutLineEnd(std::string text) {
 
 }  // namespace
 
-bool CMutexH::lock() {
-    if (platform::lockMutex(handle)) {
-        return true;
+platform::LockResult CMutexH::acquire() {
+    const platform::LockResult result = platform::lockMutex(handle);
+    if (result != platform::LockResult::acquired) {
+        reportFailure(kLockFailed);
     }
-    reportFailure("CMutexH: Locking mutex: ");
-    return false;
+    return result;
 }
 
 bool CMutexH::unlock() {
     if (platform::unlockMutex(handle)) {
         return true;
     }
-    reportFailure("CMutexH: Unlocking mutex: ");
+    reportFailure(kUnlockFailed);
     return false;
 }
 
@@ -46,7 +39,11 @@ void CMutexH::reportFailure(const char* prefix) const {
     // Read before anything else runs: writing the header may change the
     // thread's last error.
     const std::string text = withoutLineEnd(platform::lastErrorText());
-    const CMessageH& target = log != nullptr ? *log : fallbackLog();
-    target.error(prefix, false);
+    // A mutex whose host left the log out still reports, under its own name.
+    if (log != nullptr) {
+        log->error(prefix, false);
+    } else {
+        CMessageH("CMutexH").error(prefix, false);
+    }
     std::cout << text << std::endl;
 }

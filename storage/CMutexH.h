@@ -10,10 +10,12 @@
 
 class CMutexH {
 public:
-    // Waits without time-out. False when the wait failed or was abandoned
-    // (then the caller owns the mutex all the same); the failure is
-    // reported through the mutex's log with the system's text.
-    bool lock();
+    // Waits without time-out. An abandoned or failed wait is reported
+    // through the mutex's log with the system's text; only after a failed
+    // one is the mutex not the caller's.
+    platform::LockResult acquire();
+    // True only for a plain successful wait.
+    bool lock() { return acquire() == platform::LockResult::acquired; }
     // False, reported likewise, when the release was refused.
     bool unlock();
 

@@ -9,8 +9,12 @@ namespace {
 constexpr float kValuatorScale = 1000.0f;
 constexpr float kValuatorUnit = 0.001f;
 
-std::uint32_t net(std::uint32_t value) { return platform::hostToNet(value); }
-std::uint32_t host(std::uint32_t value) { return platform::netToHost(value); }
+std::uint32_t net(std::uint32_t value) {
+    return platform::hostToNet(value);
+}
+std::uint32_t host(std::uint32_t value) {
+    return platform::netToHost(value);
+}
 
 }  // namespace
 
@@ -66,8 +70,7 @@ void ConData::setValuator(std::uint32_t index, float value) {
     }
     // The product is a single-precision one, as the record's format fixes.
     const float scaled = value * kValuatorScale;
-    valuators[index - 1] =
-        net(static_cast<std::uint32_t>(fixed_point::saturatingTruncate(scaled)));
+    valuators[index - 1] = net(static_cast<std::uint32_t>(fixed_point::saturatingTruncate(scaled)));
 }
 
 float ConData::getValuator(std::uint32_t index) const {
@@ -108,13 +111,21 @@ int ConData::getButton(std::uint32_t index) const {
     return (buttons[(index - 1) / 8] >> ((index - 1) % 8)) & 1;
 }
 
-std::uint32_t ConData::getId() const { return host(id); }
-std::int32_t ConData::getSeconds() const { return static_cast<std::int32_t>(host(seconds)); }
+std::uint32_t ConData::getId() const {
+    return host(id);
+}
+std::int32_t ConData::getSeconds() const {
+    return static_cast<std::int32_t>(host(seconds));
+}
 std::int32_t ConData::getMicroseconds() const {
     return static_cast<std::int32_t>(host(microseconds));
 }
-std::uint32_t ConData::getValuatorCount() const { return host(valuatorCount); }
-std::uint32_t ConData::getButtonCount() const { return host(buttonCount); }
+std::uint32_t ConData::getValuatorCount() const {
+    return host(valuatorCount);
+}
+std::uint32_t ConData::getButtonCount() const {
+    return host(buttonCount);
+}
 
 bool sameConData(const ConData& a, const ConData& b) {
     if (a.getValuatorCount() != b.getValuatorCount()) {

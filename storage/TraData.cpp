@@ -12,10 +12,13 @@ constexpr float kPoseUnit = 0.00001f;
 
 }  // namespace
 
-void TraData::clearPose() { std::memset(this, 0, offsetof(TraData, tail)); }
+void TraData::clearPose() {
+    std::memset(this, 0, offsetof(TraData, tail));
+}
 
 bool TraData::setPose(int axis, float value) {
-    const std::int32_t stored = fixed_point::saturatingTruncate(static_cast<double>(value) * kPoseScale);
+    const std::int32_t stored =
+        fixed_point::saturatingTruncate(static_cast<double>(value) * kPoseScale);
     pose[axis] = platform::hostToNet(static_cast<std::uint32_t>(stored));
     return true;
 }
@@ -33,7 +36,9 @@ bool TraData::setId(std::uint32_t number) {
     return true;
 }
 
-std::uint32_t TraData::getId() const { return platform::netToHost(id); }
+std::uint32_t TraData::getId() const {
+    return platform::netToHost(id);
+}
 
 bool TraData::setTimeStamp(std::int32_t newSeconds, std::int32_t newMicroseconds) {
     seconds = platform::hostToNet(static_cast<std::uint32_t>(newSeconds));

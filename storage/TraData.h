@@ -10,6 +10,8 @@ public:
     // A new record has its first 44 bytes zero; the tail is never written.
     void clearPose();
 
+    // The named accessors of the record's operations; the plug-in itself goes
+    // through setPose and getPose by axis.
     bool setX(float value) { return setPose(0, value); }
     bool setY(float value) { return setPose(1, value); }
     bool setZ(float value) { return setPose(2, value); }

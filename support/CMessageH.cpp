@@ -44,6 +44,10 @@ CMessageH::CMessageH()
     copyText(debugPrefix, "DEBUG");
 }
 
+CMessageH::CMessageH(const char* recordName) : CMessageH() {
+    setName(recordName);
+}
+
 void CMessageH::setName(const char* newName) {
     // strncpy semantics, except that the last byte always stays NUL so the
     // field is a string even for a name of 100 characters or more.
@@ -72,11 +76,10 @@ void CMessageH::printHeader() const {
         std::strcat(format, "%X ");
     }
     if (dateStamp != 0 || timeStamp != 0) {
-        const std::time_t now = std::time(nullptr);
-        const std::tm* local = std::localtime(&now);
+        std::tm local{};
         char stamp[100] = {};
-        if (local != nullptr) {
-            std::strftime(stamp, sizeof stamp, format, local);
+        if (platform::localTime(std::time(nullptr), local)) {
+            std::strftime(stamp, sizeof stamp, format, &local);
         }
         std::cout << stamp;
     }
@@ -146,14 +149,14 @@ void CMessageH::debugf(const char* format, ...) const {
     std::cout.flush();
 }
 
-CMessageH* makeOwnLog(const CMessageH* creatorLog, const char* className, std::int32_t classLevel) {
-    CMessageH* log = nullptr;
-    if (creatorLog != nullptr) {
-        log = new CMessageH(*creatorLog);
-    } else {
-        log = new CMessageH();
-        log->setName(className);
-    }
+std::unique_ptr<CMessageH> createOwnLog(const CMessageH* creatorLog, const char* className,
+                                        std::int32_t classLevel) {
+    auto log = creatorLog != nullptr ? std::make_unique<CMessageH>(*creatorLog)
+                                     : std::make_unique<CMessageH>(className);
     log->setClassLevel(classLevel);
     return log;
+}
+
+CMessageH* makeOwnLog(const CMessageH* creatorLog, const char* className, std::int32_t classLevel) {
+    return createOwnLog(creatorLog, className, classLevel).release();
 }

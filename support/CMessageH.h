@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 class CMessageH {
 public:
@@ -13,6 +14,8 @@ public:
 
     // Default record: all stamps on, enabled, named "MESSAGE", no DEBUG lines.
     CMessageH();
+    // The default record under another name.
+    explicit CMessageH(const char* recordName);
 
     void setName(const char* newName);
     void setDebugThreshold(std::int32_t level) { debugThreshold = level; }
@@ -68,7 +71,11 @@ static_assert(offsetof(CMessageH, debugLevel) == 508, "debugLevel offset");
 static_assert(offsetof(CMessageH, classLevel) == 512, "classLevel offset");
 
 // The ownership convention every logging class follows: a private copy of
-// the creator's record, or a default record under the class's own name.
+// the creator's record, or a default record under the class's own name,
+// with the class's own level.
+std::unique_ptr<CMessageH> createOwnLog(const CMessageH* creatorLog, const char* className,
+                                        std::int32_t classLevel);
+// The same record for a holder that frees it itself (the serial port class).
 CMessageH* makeOwnLog(const CMessageH* creatorLog, const char* className, std::int32_t classLevel);
 
 // Writes a fixed-size text field up to its first NUL, never past the field:

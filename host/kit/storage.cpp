@@ -58,7 +58,7 @@ ConData* Storage::controller(std::uint32_t index) {
 }
 
 bool Storage::lock() {
-    return platform::lockMutex(mutex_.handle);
+    return platform::lockMutex(mutex_.handle) == platform::LockResult::acquired;
 }
 
 bool Storage::unlock() {

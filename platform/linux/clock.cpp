@@ -1,12 +1,10 @@
-// Clock, thread id, sleep and byte order on Linux.
-#include <arpa/inet.h>
+// Clock, thread id and sleep on Linux.
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "platform/platform.h"
 
@@ -44,15 +42,6 @@ void sleepMilliseconds(std::uint32_t milliseconds) {
                        static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
     }
-}
-
-std::uint32_t hostToNet(std::uint32_t value) { return htonl(value); }
-std::uint32_t netToHost(std::uint32_t value) { return ntohl(value); }
-
-std::string lastErrorText() {
-    const int code = errno;
-    const char* text = std::strerror(code);
-    return text ? std::string(text) : std::string();
 }
 
 }  // namespace platform

@@ -55,10 +55,10 @@ void destroyMutex(MutexHandle mutex) {
     delete native;
 }
 
-bool lockMutex(MutexHandle mutex) {
+LockResult lockMutex(MutexHandle mutex) {
     if (mutex == nullptr) {
         errno = EINVAL;
-        return false;
+        return LockResult::failed;
     }
     auto* native = static_cast<pthread_mutex_t*>(mutex);
     const int result = pthread_mutex_lock(native);
@@ -66,8 +66,10 @@ bool lockMutex(MutexHandle mutex) {
         // Abandoned by a holder that ended: the caller owns it now, and
         // marking it consistent lets its later unlock release it for good.
         pthread_mutex_consistent(native);
+        errno = EOWNERDEAD;
+        return LockResult::abandoned;
     }
-    return succeeded(result);
+    return succeeded(result) ? LockResult::acquired : LockResult::failed;
 }
 
 bool unlockMutex(MutexHandle mutex) {

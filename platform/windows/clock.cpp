@@ -1,6 +1,6 @@
-// Clock, thread id, sleep, byte order and error text on Windows.
-#include <windows.h>
+// Clock, thread id and sleep on Windows.
 #include <sys/timeb.h>
+#include <windows.h>
 
 #include "platform/platform.h"
 
@@ -27,33 +27,12 @@ std::int64_t monotonicMicroseconds() {
                                          frequency.QuadPart);
 }
 
-std::uint32_t currentThreadId() { return GetCurrentThreadId(); }
-
-void sleepMilliseconds(std::uint32_t milliseconds) { Sleep(milliseconds); }
-
-// Byte order by hand rather than through ws2_32, so the DLL imports nothing
-// but KERNEL32 and msvcrt.
-std::uint32_t hostToNet(std::uint32_t value) {
-    return ((value & 0xFFu) << 24) | ((value & 0xFF00u) << 8) | ((value >> 8) & 0xFF00u) |
-           (value >> 24);
+std::uint32_t currentThreadId() {
+    return GetCurrentThreadId();
 }
-std::uint32_t netToHost(std::uint32_t value) { return hostToNet(value); }
 
-std::string lastErrorText() {
-    const DWORD code = GetLastError();
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0,
-        nullptr);
-    std::string result;
-    if (length != 0 && text != nullptr) {
-        result.assign(text, length);
-    }
-    if (text != nullptr) {
-        LocalFree(text);
-    }
-    return result;
+void sleepMilliseconds(std::uint32_t milliseconds) {
+    Sleep(milliseconds);
 }
 
 }  // namespace platform

@@ -16,18 +16,19 @@ void destroyMutex(MutexHandle mutex) {
     }
 }
 
-bool lockMutex(MutexHandle mutex) {
+LockResult lockMutex(MutexHandle mutex) {
     const DWORD result = WaitForSingleObject(mutex, INFINITE);
     if (result == WAIT_OBJECT_0) {
-        return true;
+        return LockResult::acquired;
     }
     if (result == WAIT_ABANDONED) {
         // The wait succeeded and the caller owns the mutex, but the system
         // sets no error code for it; give the report a text that says what
         // happened instead of whatever error came before.
         SetLastError(ERROR_ABANDONED_WAIT_0);
+        return LockResult::abandoned;
     }
-    return false;
+    return LockResult::failed;
 }
 
 bool unlockMutex(MutexHandle mutex) {

@@ -64,7 +64,6 @@ TEST_F(TrackerEmulationSteps, AxisMovesAtItsValuatorsSpeed) {
     controller.setValuator(1, 0.5f);
     step(100.0);
     ASSERT_TRUE(step(102.0));
-    EXPECT_DOUBLE_EQ(mapping->getStepTime(), 2.0);
     EXPECT_EQ(storedPose(pose, 0), 100000);
     EXPECT_EQ(storedPose(pose, 1), 0);
 }
@@ -111,7 +110,6 @@ TEST_F(TrackerEmulationSteps, ReleasedResetButtonIntegratesOverTheWholeHold) {
     }
     controller.setButton(12, 0);
     step(15.0);
-    EXPECT_DOUBLE_EQ(mapping->getStepTime(), 4.0);
     EXPECT_EQ(storedPose(pose, 0), 450000);
 }
 
@@ -134,7 +132,7 @@ TEST_F(TrackerEmulationSteps, RealClockStartsTheEmulationAtTheWallClockTime) {
     const double started = mapping->entry(1)->emulation->lastTime;
     EXPECT_GE(started, before);
     EXPECT_LT(started, before + 5.0);
-    EXPECT_LE(started, currentTime());
+    EXPECT_LE(started, platform::currentTime());
 }
 
 TEST_F(TrackerEmulationSteps, ResetWithoutSourceKeepsTheTimeStamp) {

@@ -206,6 +206,13 @@ TEST_F(MappingOptions, ScaleLinesAreRejectedWithTheirOwnMessages) {
         {{"1", "[0,0,0,0]", "1"},
          "ERROR: Incomplete option line found for ValuatorScale at line 3."},
         {{"1", "two", "1"}, "ERROR: Invalid arg found for ValuatorScale at line 3."},
+        // Beyond single precision, refused like "inf" rather than reaching
+        // the curve as an infinity.
+        {{"1", "inf", "1"}, "ERROR: Invalid arg found for ValuatorScale at line 3."},
+        {{"1", "1e39", "2"}, "ERROR: Invalid arg found for ValuatorScale at line 3."},
+        {{"1", "-1e400", "2"}, "ERROR: Invalid arg found for ValuatorScale at line 3."},
+        {{"1", "[1e39,0,0,0]", "1"},
+         "ERROR: Incomplete option line found for ValuatorScale at line 3."},
         {{"1", "2", "7"}, "ERROR: Invalid valuator ID found for ValuatorScale option at line 3."},
         {{"1", "3", "1", "0"},
          "ERROR: Invalid valuator ID found for ValuatorScale option at line 3."},
@@ -222,7 +229,7 @@ TEST_F(MappingOptions, ScaleLinesAreRejectedWithTheirOwnMessages) {
 TEST_F(MappingOptions, EmulateTrackerAttachesAnEmulation) {
     options.add(1, "emulatetracker", {"1", "[0,0,1.5,0,0,0]", "1", "2", "3", "4", "5", "6"});
     expectAccepted();
-    ASSERT_TRUE(mapping->hasEmulation(1));
+    ASSERT_NE(mapping->entry(1)->emulation, nullptr);
     const TrackerEmulation& emulation = *controller().emulation;
     EXPECT_EQ(emulation.initValues, (std::array<float, 6>{0, 0, 1.5f, 0, 0, 0}));
     EXPECT_EQ(emulation.axisValuators, (std::array<std::uint32_t, 6>{1, 2, 3, 4, 5, 6}));
@@ -276,7 +283,7 @@ TEST_F(MappingOptions, EmulateTrackerLinesAreRejectedWithTheirOwnMessages) {
         mapping = deviceMapping();
         options = testing_support::OptionLines();
         expectRejected("emulatetracker", c.args, c.message);
-        EXPECT_FALSE(mapping->hasEmulation(1));
+        EXPECT_EQ(mapping->entry(1)->emulation, nullptr);
     }
 }
 

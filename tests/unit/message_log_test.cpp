@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <memory>
 #include <regex>
 #include <string>
 
@@ -207,6 +208,18 @@ TEST(MessageLogLine, StampsHaveTheirFixedShapes) {
         << timeOnly;
 }
 
+// A stamp is made in the log's own record: the C runtime's shared one, which
+// another thread may be reading at that moment, stays as it was.
+TEST(MessageLogLine, StampsLeaveTheSharedLocalTimeRecordAlone) {
+    const std::time_t epoch = 0;
+    const std::tm* shared = std::localtime(&epoch);
+    ASSERT_NE(shared, nullptr);
+    const int year = shared->tm_year;
+    CMessageH log;
+    captureOutput([&] { log.info("stamped", true); });
+    EXPECT_EQ(shared->tm_year, year);
+}
+
 // ---- formatted DEBUG lines -----------------------------------------------------
 
 TEST(MessageLogDebugf, OpenGateWritesFormattedTextWithoutEndOfLine) {
@@ -285,7 +298,7 @@ TEST(MessageLogName, HostFieldsWithoutTerminatorAreNeverReadPast) {
     std::memset(host.warningPrefix, 'W', sizeof host.warningPrefix);
     std::memset(host.debugPrefix, 'D', sizeof host.debugPrefix);
     host.debugLevel = 1;
-    CMessageH* own = makeOwnLog(&host, "CBase", 1);
+    const auto own = createOwnLog(&host, "CBase", 1);
     const std::string name(100, 'N');
     const std::string out = captureOutput([&] {
         own->info("i", true);
@@ -298,7 +311,6 @@ TEST(MessageLogName, HostFieldsWithoutTerminatorAreNeverReadPast) {
                        std::string(100, 'E') + ": e\n" + name + ": " + std::string(100, 'W') +
                        ": w\n" + name + ": " + std::string(100, 'D') + ": d\n" + name + ": " +
                        std::string(100, 'D') + ": f1\n");
-    delete own;
 }
 
 // ---- the host-shared layout --------------------------------------------------------
@@ -367,25 +379,27 @@ TEST(MessageLogOwnership, CopyOfCreatorKeepsEverythingButClassLevel) {
     host.setDebugThreshold(4);
     host.setClassLevel(7);
     const CMessageH original = host;
-    CMessageH* own = makeOwnLog(&host, "CConCommonH", 3);
+    const auto own = createOwnLog(&host, "CConCommonH", 3);
     EXPECT_STREQ(own->name, "HOST");
     EXPECT_EQ(own->classLevel, 3);
-    EXPECT_EQ(std::memcmp(own, &host, offsetof(CMessageH, classLevel)), 0);
+    EXPECT_EQ(std::memcmp(own.get(), &host, offsetof(CMessageH, classLevel)), 0);
     EXPECT_EQ(std::memcmp(&host, &original, sizeof host), 0) << "creator's record changed";
     EXPECT_TRUE(own->isDebugEnabled());
-    delete own;
 }
 
 TEST(MessageLogOwnership, WithoutCreatorTheClassNamesADefaultRecord) {
-    CMessageH* own = makeOwnLog(nullptr, "CRS232H", 3);
+    // The serial port class still frees its record itself; both forms give
+    // the same record.
+    const auto own = createOwnLog(nullptr, "CRS232H", 3);
+    const std::unique_ptr<CMessageH> held(makeOwnLog(nullptr, "CRS232H", 3));
     CMessageH expected;
     expected.setName("CRS232H");
     expected.setClassLevel(3);
-    EXPECT_EQ(std::memcmp(own, &expected, sizeof expected), 0);
+    EXPECT_EQ(std::memcmp(own.get(), &expected, sizeof expected), 0);
+    EXPECT_EQ(std::memcmp(held.get(), &expected, sizeof expected), 0);
     EXPECT_STREQ(own->name, "CRS232H");
     EXPECT_EQ(own->debugLevel, 0);
     EXPECT_FALSE(own->isDebugEnabled());
-    delete own;
 }
 
 }  // namespace

@@ -89,28 +89,42 @@ TEST(StorageMutex, UnlockingAFreeMutexIsRefusedLikewise) {
                           testing_support::notOwnerText() + "\n");
 }
 
-TEST(StorageMutex, AbandonedMutexIsReportedButOwnedAndReleasedByUnlock) {
+// An abandoned wait is reported but leaves the mutex the caller's, and the
+// scope's end releases it for good; a failed wait is reported once and
+// nothing is released after it.
+TEST(StorageMutex, AbandonedWaitIsOwnedAndReleasedFailedWaitIsNot) {
     Storage storage(StorageKind::controller);
     std::thread([&] { ASSERT_TRUE(storage.lock()); }).join();
-
     bool locked = true;
-    bool unlocked = false;
-    const std::string output = captureOutput([&] {
+    bool held = false;
+    std::string output = captureOutput([&] {
         locked = storage.get()->lock();
-        unlocked = storage.get()->unlock();
+        EXPECT_TRUE(storage.get()->unlock());
     });
     EXPECT_FALSE(locked);
-    EXPECT_TRUE(unlocked);
-    EXPECT_EQ(output,
-              "CMutexH: ERROR: CMutexH: Locking mutex: " + testing_support::abandonedText() + "\n");
+    const std::string abandoned =
+        "CMutexH: ERROR: CMutexH: Locking mutex: " + testing_support::abandonedText() + "\n";
+    EXPECT_EQ(output, abandoned);
 
-    // Released for good: another thread takes it without a report.
+    std::thread([&] { ASSERT_TRUE(storage.lock()); }).join();
+    output = captureOutput([&] { held = StorageLock(*storage.get()).held(); });
+    EXPECT_TRUE(held);
+    EXPECT_EQ(output, abandoned);
     bool again = false;
     std::thread([&] {
         again = storage.lock();
         storage.unlock();
     }).join();
-    EXPECT_TRUE(again);
+    EXPECT_TRUE(again) << "released for good: another thread takes it without a report";
+
+    const platform::MutexHandle handle = storage.mutex().handle;
+    storage.mutex().handle = nullptr;
+    output = captureOutput([&] { held = StorageLock(*storage.get()).held(); });
+    storage.mutex().handle = handle;
+    EXPECT_FALSE(held);
+    const std::string prefix = "CMutexH: ERROR: CMutexH: Locking mutex: ";
+    EXPECT_EQ(output.compare(0, prefix.size(), prefix), 0) << output;
+    EXPECT_EQ(output.find('\n'), output.size() - 1) << "one report, no unlock: " << output;
 }
 
 TEST(StorageMutex, MutexWithoutLogStillReports) {

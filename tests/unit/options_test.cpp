@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -93,11 +94,26 @@ TEST(OptionNumbers, RealsTakeNoInfinityNanOrHexadecimal) {
     EXPECT_DOUBLE_EQ(toReal("0x10"), 0.0);
     EXPECT_TRUE(isInvalidZero(toReal("inf"), "inf"));
     EXPECT_TRUE(isInvalidZero(toReal("nan"), "nan"));
-    float values[4] = {9, 9, 9, 9};
-    readVector("[1,nan,3,4]", values, 4);
-    EXPECT_FLOAT_EQ(values[0], 1.0f);
-    EXPECT_FLOAT_EQ(values[1], 0.0f);
-    EXPECT_FLOAT_EQ(values[2], 0.0f);
+    for (const char* vector : {"[1,nan,3,4]", "[1,1e39,3,4]"}) {
+        float values[4] = {9, 9, 9, 9};
+        readVector(vector, values, 4);
+        EXPECT_FLOAT_EQ(values[0], 1.0f) << vector;
+        EXPECT_FLOAT_EQ(values[1], 0.0f) << vector;
+        EXPECT_FLOAT_EQ(values[2], 0.0f) << vector;
+    }
+}
+
+// Reals for curves and transforms are single precision: a value beyond it
+// is refused like a word, one at its edge is kept.
+TEST(OptionNumbers, RealsBeyondSinglePrecisionAreRefused) {
+    float value = 7.0f;
+    EXPECT_TRUE(readReal("3.4e38", value));
+    EXPECT_FLOAT_EQ(value, 3.4e38f);
+    EXPECT_TRUE(readReal("1e-50", value));
+    EXPECT_EQ(value, 0.0f);
+    for (const char* text : {"1e39", "-1e39", "1e400", "inf", "two"}) {
+        EXPECT_FALSE(readReal(text, value)) << text;
+    }
 }
 
 // Restores the process's locale when the test ends.
@@ -106,15 +122,14 @@ public:
     LocaleGuard() : saved_(std::setlocale(LC_ALL, nullptr)) {}
     ~LocaleGuard() { std::setlocale(LC_ALL, saved_.c_str()); }
     // True when one of the common names of a locale whose decimal point is
-    // a comma exists here.
-    bool selectCommaLocale() {
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR",
-                                 "German_Germany.1252", "German", "de-DE"}) {
-            if (std::setlocale(LC_ALL, name) != nullptr) {
-                const std::lconv* conventions = std::localeconv();
-                if (conventions->decimal_point[0] == ',') {
-                    return true;
-                }
+    // the given one exists here.
+    bool selectLocaleWithPoint(const char* decimalPoint) {
+        for (const char* name :
+             {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR", "German_Germany.1252",
+              "German", "de-DE", "ps_AF.UTF-8", "ps_AF.utf8", "ps_AF"}) {
+            if (std::setlocale(LC_ALL, name) != nullptr &&
+                std::string(std::localeconv()->decimal_point) == decimalPoint) {
+                return true;
             }
         }
         return false;
@@ -124,20 +139,38 @@ private:
     std::string saved_;
 };
 
-TEST(OptionNumbers, RealsKeepThePointUnderACommaLocale) {
+// The point of a number is put in the locale's spelling in full, whatever
+// its length: Pashto's is two bytes of UTF-8.
+TEST(OptionNumbers, TheDecimalPointIsReplacedWhole) {
+    EXPECT_EQ(withDecimalPoint("-1.5e3", "\xD9\xAB"),
+              "-1\xD9\xAB"
+              "5e3");
+    EXPECT_EQ(withDecimalPoint(" 2.25", ","), " 2,25");
+    EXPECT_EQ(withDecimalPoint("12", ","), "12");
+}
+
+TEST(OptionNumbers, RealsKeepThePointUnderAnyLocale) {
     LocaleGuard locale;
-    if (!locale.selectCommaLocale()) {
-        GTEST_SKIP() << "no locale with a decimal comma on this machine";
+    int tried = 0;
+    for (const char* decimalPoint : {",", "\xD9\xAB"}) {
+        if (!locale.selectLocaleWithPoint(decimalPoint)) {
+            continue;
+        }
+        ++tried;
+        SCOPED_TRACE(std::setlocale(LC_ALL, nullptr));
+        EXPECT_DOUBLE_EQ(toReal("1.5"), 1.5);
+        EXPECT_DOUBLE_EQ(toReal("-0.25e2"), -25.0);
+        EXPECT_DOUBLE_EQ(toReal("1,5"), 1.0);
+        float values[4] = {};
+        readVector("[1.5,2.25,-3.5,4]", values, 4);
+        EXPECT_FLOAT_EQ(values[0], 1.5f);
+        EXPECT_FLOAT_EQ(values[1], 2.25f);
+        EXPECT_FLOAT_EQ(values[2], -3.5f);
+        EXPECT_FLOAT_EQ(values[3], 4.0f);
     }
-    EXPECT_DOUBLE_EQ(toReal("1.5"), 1.5);
-    EXPECT_DOUBLE_EQ(toReal("-0.25e2"), -25.0);
-    EXPECT_DOUBLE_EQ(toReal("1,5"), 1.0);
-    float values[4] = {};
-    readVector("[1.5,2.25,-3.5,4]", values, 4);
-    EXPECT_FLOAT_EQ(values[0], 1.5f);
-    EXPECT_FLOAT_EQ(values[1], 2.25f);
-    EXPECT_FLOAT_EQ(values[2], -3.5f);
-    EXPECT_FLOAT_EQ(values[3], 4.0f);
+    if (tried == 0) {
+        GTEST_SKIP() << "no locale with another decimal point on this machine";
+    }
 }
 
 TEST(OptionNumbers, OnlyALetterMakesAZeroInvalid) {
@@ -203,18 +236,34 @@ TEST(UnknownOptions, EveryUnusedLineIsReportedInSlotOrder) {
     EXPECT_EQ(config.checkGuards(), "");
 }
 
-TEST(UnknownOptions, OptionMessagesEndWithTheLineNumber) {
+// Every refusal of every parser has one shape: the lead, the failure phrase,
+// the option's name with its "at line " words, the number and the ending.
+TEST(OptionMessages, EndWithTheLineNumber) {
+    Config config("pallador");
+    ASSERT_TRUE(config.add(12, "valuatorscale", {}));
     const CMessageH log = plainLog("CPallador");
-    EXPECT_EQ(captureOutput([&] {
-                  reportOptionError(log, "", "Incomplete option line found for ",
-                                    "ValuatorScale at line ", 12);
-              }),
-              "CPallador: ERROR: Incomplete option line found for ValuatorScale at line 12.\n");
-    EXPECT_EQ(captureOutput([&] {
-                  reportOptionError(log, "CPallador: ", "Invalid arg found for ",
-                                    "BaudRate at line ", 3, ". Ignored.");
-              }),
-              "CPallador: ERROR: CPallador: Invalid arg found for BaudRate at line 3. Ignored.\n");
+    const OptionLineView plain(config.line(0), "ValuatorScale", log, "", false);
+    const OptionLineView device(config.line(0), "BaudRate", log, "CPallador: ", false);
+    struct Case {
+        std::function<LineResult()> reject;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {[&] { return plain.reject(phrase::kIncomplete); },
+         "CPallador: ERROR: Incomplete option line found for ValuatorScale at line 12.\n"},
+        {[&] { return plain.rejectOption(phrase::kInvalidValuator); },
+         "CPallador: ERROR: Invalid valuator ID found for ValuatorScale option at line 12.\n"},
+        {[&] { return device.rejectOption(phrase::kInvalidArg, ". Ignored."); },
+         "CPallador: ERROR: CPallador: Invalid arg found for BaudRate option at line 12. "
+         "Ignored.\n"},
+        {[&] { return plain.rejectLine("Can not change the order on input connector at line "); },
+         "CPallador: ERROR: Can not change the order on input connector at line 12.\n"},
+    };
+    for (const Case& c : cases) {
+        LineResult result = LineResult::accepted;
+        EXPECT_EQ(captureOutput([&] { result = c.reject(); }), c.expected);
+        EXPECT_EQ(result, LineResult::rejected);
+    }
 }
 
 // The host's counts are not trusted: nothing is read beyond the 32 slots

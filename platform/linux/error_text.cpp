@@ -1,0 +1,15 @@
+// The system's text for the last error on Linux.
+#include <cerrno>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+std::string lastErrorText() {
+    const int code = errno;
+    const char* text = std::strerror(code);
+    return text != nullptr ? std::string(text) : std::string();
+}
+
+}  // namespace platform
