@@ -1,7 +1,5 @@
 #include "device/CPallador.h"
 
-#include <cstdlib>
-
 #include "config/CConCommonH.h"
 #include "config/CTraCommonH.h"
 #include "device/CRS232H.h"
@@ -21,11 +19,6 @@ CPallador::CPallador(DeviceConfig* deviceConfig, const CMessageH* hostLog) : CBa
 
 CPallador::~CPallador() {
     log->debug("CPallador: \"destructor\" called.", true);
-    std::free(deviceName);
-    std::free(portName);
-    delete trackerOptions;
-    delete controllerMapping;
-    delete serialPort;
 }
 
 bool CPallador::start() {

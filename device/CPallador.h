@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 #include "device/CBase.h"
 #include "device/InitInfo.h"
@@ -62,9 +64,13 @@ private:
     bool publishController(UpdateMask& controllerMask);
     bool publishEmulatedTracker(UpdateMask& trackerMask);
 
-    CRS232H* serialPort = nullptr;
-    char* deviceName = nullptr;
-    char* portName = nullptr;
+    // The owned parts go in the reverse of this order: the tracker options,
+    // the mapping, then the port, each with its destructor's line.
+    std::unique_ptr<CRS232H> serialPort;
+    std::unique_ptr<CConCommonH> controllerMapping;
+    std::unique_ptr<CTraCommonH> trackerOptions;
+    std::string deviceName;
+    std::string portName;
     InitInfo initInfo{};
     TraData* trackerEntry = nullptr;
     TraData prevTracker{};
@@ -84,8 +90,6 @@ private:
     bool frameAbandoned = false;
     std::int32_t* runFlag = nullptr;
     DeviceConfig* config = nullptr;
-    CTraCommonH* trackerOptions = nullptr;
-    CConCommonH* controllerMapping = nullptr;
     std::int32_t emulatedTrackers = 0;
     bool initCalled = false;
 };

@@ -22,7 +22,7 @@ constexpr std::int32_t kAcceptedBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38
 }  // namespace
 
 CRS232H::CRS232H(const CMessageH* creatorLog)
-    : log(makeOwnLog(creatorLog, "CRS232H", kClassLevel)) {
+    : log(createOwnLog(creatorLog, "CRS232H", kClassLevel)) {
     if (creatorLog == nullptr) {
         log->setDebugThreshold(kDebugThreshold);
     }
@@ -31,11 +31,8 @@ CRS232H::CRS232H(const CMessageH* creatorLog)
 
 CRS232H::~CRS232H() {
     log->debug("CRS232H: \"destructor\" called.", true);
-    if (handle != HandleState::Closed) {
+    if (line.isOpen()) {
         closePort();
-    }
-    if (ownsLog) {
-        delete log;
     }
 }
 
@@ -66,24 +63,22 @@ bool CRS232H::openPort(const char* name) {
     }
     // A second open would otherwise lose the first line, exclusive and
     // unrestored, for the rest of the process.
-    if (handle == HandleState::Open) {
+    if (line.isOpen()) {
         closePort();
     }
     std::memcpy(portName, given, length + 1);
     log->debugf("CRS232H: Opening %s.\n", portName);
     if (!line.open(portName)) {
-        handle = HandleState::FailedOpen;
         reportSystemError(kOpenFailed);
         return false;
     }
-    handle = HandleState::Open;
     loadAttributes(&workingAttributes);
     loadAttributes(&savedAttributes);
     return true;
 }
 
 bool CRS232H::closePort() {
-    if (handle != HandleState::Open) {
+    if (!line.isOpen()) {
         return false;
     }
     bool result = applyAttributes(&savedAttributes);
@@ -91,7 +86,6 @@ bool CRS232H::closePort() {
         reportSystemError(kCloseFailed);
         result = false;
     }
-    handle = HandleState::Closed;
     return result;
 }
 

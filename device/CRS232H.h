@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "platform/platform.h"
 #include "support/CMessageH.h"
@@ -38,21 +39,16 @@ public:
     // settings' time-outs are in force again when it returns.
     std::int32_t readPortWithin(void* buffer, std::int32_t count, std::uint32_t milliseconds);
 
-    bool isOpen() const { return handle == HandleState::Open; }
+    // The line holds no system handle while closed, after a failed open too.
+    bool isOpen() const { return line.isOpen(); }
     static bool isAcceptedBaudRate(std::int32_t rate);
 
 private:
-    // What the Win32 handle value told: 0, a handle, INVALID_HANDLE_VALUE.
-    // The line itself never holds a system handle while closed.
-    enum class HandleState { Closed, Open, FailedOpen };
-
     void reportSystemError(const char* message) const;
 
-    bool ownsLog = true;
     char portName[kMaxPortNameLength + 1] = {};
-    HandleState handle = HandleState::Closed;
     platform::SerialLine line;
     PortAttributes savedAttributes{};
     PortAttributes workingAttributes{};
-    CMessageH* log = nullptr;
+    std::unique_ptr<CMessageH> log;
 };

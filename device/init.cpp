@@ -28,14 +28,9 @@ constexpr const char* kOutOfMemory = "CPallador: Out of memory.";
 constexpr const char* kDeviceLead = "CPallador: ";
 constexpr const char* kDefaultPort = "com2";
 
-char* copyString(const char* text) {
-    const char* source = text != nullptr ? text : "";
-    const std::size_t size = std::strlen(source) + 1;
-    auto* copy = static_cast<char*>(std::malloc(size));
-    if (copy != nullptr) {
-        std::memcpy(copy, source, size);
-    }
-    return copy;
+// A text the host may leave out.
+std::string textOrEmpty(const char* text) {
+    return text != nullptr ? text : "";
 }
 
 // The line settings the Pallador needs on top of what the port had.
@@ -114,15 +109,14 @@ bool openLine(CRS232H& port, const char* portName, std::int32_t baudRate) {
 // the device's fields. Each takes exactly one argument.
 class DeviceOptions {
 public:
-    DeviceOptions(char*& portName, std::int32_t& baudRate)
+    DeviceOptions(std::string& portName, std::int32_t& baudRate)
         : portName_(portName), baudRate_(baudRate) {}
 
     LineResult parsePort(const OptionLineView& line) {
         if (const std::optional<LineResult> verdict = checkOneArgument(line)) {
             return *verdict;
         }
-        std::free(portName_);
-        portName_ = copyString(line.arg(0));
+        portName_ = textOrEmpty(line.arg(0));
         return LineResult::accepted;
     }
 
@@ -145,7 +139,7 @@ private:
         return std::nullopt;
     }
 
-    char*& portName_;
+    std::string& portName_;
     std::int32_t& baudRate_;
 };
 
@@ -161,8 +155,7 @@ bool CPallador::readDeviceOptions() {
     inputConnector = true;
     modeCode = 3;
     numControllers = 1;
-    std::free(portName);
-    portName = copyString(kDefaultPort);
+    portName = kDefaultPort;
     // Only the receive cycle writes the raw words and nothing reads them;
     // they are kept as the device's record of the frame being read.
     std::memset(rawWords, 0, sizeof rawWords);
@@ -204,14 +197,13 @@ std::int32_t CPallador::initSteps(InitInfo* info) {
         log->error(kNoConfig, true);
         return -1;
     }
-    std::free(deviceName);
-    deviceName = copyString(config->deviceName);
+    deviceName = textOrEmpty(config->deviceName);
 
     if (!readDeviceOptions()) {
         return -1;
     }
 
-    controllerMapping = new CConCommonH(log.get());
+    controllerMapping = std::make_unique<CConCommonH>(log.get());
     setUpDefaultMapping(*controllerMapping, inputConnector, numControllers);
     if (!controllerMapping->parseOptions(config)) {
         return -1;
@@ -232,6 +224,6 @@ std::int32_t CPallador::initSteps(InitInfo* info) {
     std::memset(valuators, 0, sizeof valuators);
     std::memset(buttons, 0, sizeof buttons);
 
-    serialPort = new CRS232H(log.get());
-    return openLine(*serialPort, portName, baudRate) ? 1 : -1;
+    serialPort = std::make_unique<CRS232H>(log.get());
+    return openLine(*serialPort, portName.c_str(), baudRate) ? 1 : -1;
 }

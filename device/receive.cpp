@@ -71,16 +71,18 @@ bool CPallador::publishController(UpdateMask& controllerMask) {
     if (sameConData(prevController, curController)) {
         return true;
     }
-    CDataStorage* storage = initInfo.controllerStorage;
-    storage->lock();
-    controllerEntry = storage->getController(controllerMapping->controllerBase + 1);
-    if (controllerEntry != nullptr) {
-        log->debug("CPallador: ConData storage found", true);
-        *controllerEntry = curController;
-    } else {
-        log->error("CPallador: ConData storage not found", true);
+    CDataStorage& storage = *initInfo.controllerStorage;
+    {
+        const StorageLock lock(storage);
+        controllerEntry =
+            lock.held() ? storage.getController(controllerMapping->controllerBase + 1) : nullptr;
+        if (controllerEntry != nullptr) {
+            log->debug("CPallador: ConData storage found", true);
+            *controllerEntry = curController;
+        } else {
+            log->error("CPallador: ConData storage not found", true);
+        }
     }
-    storage->unlock();
     if (controllerEntry == nullptr) {
         return false;
     }

@@ -11,13 +11,13 @@ bool CPallador::printInfo() {
         return false;
     }
     log->info("DEVICE NAME           : ", false);
-    std::cout << (deviceName != nullptr ? deviceName : "") << std::endl;
+    std::cout << deviceName << std::endl;
     log->info("DEVICE TYPE           : Pallador(tm)", true);
     log->info("VERSION               : ", false);
     std::cout << "5.5" << std::endl;
     log->info("DATA TYPE             : Controller", true);
     log->info("SERIAL PORT           : ", false);
-    std::cout << (portName != nullptr ? portName : "") << std::endl;
+    std::cout << portName << std::endl;
     log->info("NUMBER OF DEVICES     : 1", true);
     log->info("NUMBER OF CONTROLLERS : ", false);
     std::cout << controllerMapping->numControllers << std::endl;

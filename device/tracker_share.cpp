@@ -22,7 +22,7 @@ bool CPallador::setUpTrackerEmulation() {
         log->error(kNoTrackerStorage, true);
         return false;
     }
-    trackerOptions = new CTraCommonH(log.get());
+    trackerOptions = std::make_unique<CTraCommonH>(log.get());
     trackerOptions->inputConnector = inputConnector;
     trackerOptions->outputCount = static_cast<std::uint32_t>(emulatedTrackers);
     trackerOptions->setTrackerCount(static_cast<std::uint32_t>(emulatedTrackers));

@@ -2,7 +2,6 @@
 // line, clock and dynamic loader (the mutex stays the real one). Everything
 // is deterministic and nothing waits: a run's behaviour depends only on its
 // input, and thousands of runs fit in a second.
-#include <arpa/inet.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -108,13 +107,6 @@ std::uint32_t currentThreadId() {
 
 void sleepMilliseconds(std::uint32_t milliseconds) {
     line().clock += static_cast<std::int64_t>(milliseconds) * 1000;
-}
-
-std::uint32_t hostToNet(std::uint32_t value) {
-    return htonl(value);
-}
-std::uint32_t netToHost(std::uint32_t value) {
-    return ntohl(value);
 }
 
 std::string lastErrorText() {

@@ -156,7 +156,3 @@ std::unique_ptr<CMessageH> createOwnLog(const CMessageH* creatorLog, const char*
     log->setClassLevel(classLevel);
     return log;
 }
-
-CMessageH* makeOwnLog(const CMessageH* creatorLog, const char* className, std::int32_t classLevel) {
-    return createOwnLog(creatorLog, className, classLevel).release();
-}

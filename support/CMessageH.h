@@ -75,8 +75,6 @@ static_assert(offsetof(CMessageH, classLevel) == 512, "classLevel offset");
 // with the class's own level.
 std::unique_ptr<CMessageH> createOwnLog(const CMessageH* creatorLog, const char* className,
                                         std::int32_t classLevel);
-// The same record for a holder that frees it itself (the serial port class).
-CMessageH* makeOwnLog(const CMessageH* creatorLog, const char* className, std::int32_t classLevel);
 
 // Writes a fixed-size text field up to its first NUL, never past the field:
 // a record from the host need not carry a NUL at all.

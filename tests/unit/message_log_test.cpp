@@ -388,15 +388,11 @@ TEST(MessageLogOwnership, CopyOfCreatorKeepsEverythingButClassLevel) {
 }
 
 TEST(MessageLogOwnership, WithoutCreatorTheClassNamesADefaultRecord) {
-    // The serial port class still frees its record itself; both forms give
-    // the same record.
     const auto own = createOwnLog(nullptr, "CRS232H", 3);
-    const std::unique_ptr<CMessageH> held(makeOwnLog(nullptr, "CRS232H", 3));
     CMessageH expected;
     expected.setName("CRS232H");
     expected.setClassLevel(3);
     EXPECT_EQ(std::memcmp(own.get(), &expected, sizeof expected), 0);
-    EXPECT_EQ(std::memcmp(held.get(), &expected, sizeof expected), 0);
     EXPECT_STREQ(own->name, "CRS232H");
     EXPECT_EQ(own->debugLevel, 0);
     EXPECT_FALSE(own->isDebugEnabled());
