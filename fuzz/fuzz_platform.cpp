@@ -130,10 +130,6 @@ SerialLine::~SerialLine() {
     }
 }
 
-bool SerialLine::isOpen() const {
-    return state_ != nullptr;
-}
-
 // Any name opens but the empty one, which no system has a device for.
 bool SerialLine::open(const char* name) {
     if (isOpen()) {

@@ -8,4 +8,9 @@ double currentTime() {
     return static_cast<double>(reading.seconds) + reading.milliseconds * 0.001;
 }
 
+// A line is open exactly while it holds its backend's state.
+bool SerialLine::isOpen() const {
+    return state_ != nullptr;
+}
+
 }  // namespace platform

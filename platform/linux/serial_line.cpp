@@ -218,10 +218,6 @@ SerialLine::~SerialLine() {
     }
 }
 
-bool SerialLine::isOpen() const {
-    return state_ != nullptr;
-}
-
 bool SerialLine::open(const char* name) {
     if (isOpen()) {
         return fail(EBUSY);

@@ -51,8 +51,9 @@ static_assert(offsetof(CommTimeouts, WriteTotalTimeoutConstant) ==
 // the same flags set, bit for bit.
 using FlagWords = std::array<std::uint32_t, 7>;
 
-constexpr FlagWords ourFlags() {
-    Dcb dcb{};
+template <typename Record>
+constexpr FlagWords flagWordsOf() {
+    Record dcb{};
     dcb.fBinary = 1;
     dcb.fOutxCtsFlow = 1;
     dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
@@ -63,19 +64,7 @@ constexpr FlagWords ourFlags() {
     return std::bit_cast<FlagWords>(dcb);
 }
 
-constexpr FlagWords systemFlags() {
-    DCB dcb{};
-    dcb.fBinary = 1;
-    dcb.fOutxCtsFlow = 1;
-    dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
-    dcb.fTXContinueOnXoff = 1;
-    dcb.fNull = 1;
-    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-    dcb.fAbortOnError = 1;
-    return std::bit_cast<FlagWords>(dcb);
-}
-
-static_assert(ourFlags() == systemFlags(), "Dcb flag bits lie where DCB has them");
+static_assert(flagWordsOf<Dcb>() == flagWordsOf<DCB>(), "Dcb flag bits lie where DCB has them");
 static_assert(kRtsControlHandshake == RTS_CONTROL_HANDSHAKE, "RTS handshake code");
 static_assert(kOneStopBit == ONESTOPBIT && kTwoStopBits == TWOSTOPBITS, "stop bit codes");
 static_assert(kNoParity == NOPARITY && kSpaceParity == SPACEPARITY, "parity codes");
@@ -98,10 +87,6 @@ SerialLine::~SerialLine() {
     if (isOpen()) {
         close();
     }
-}
-
-bool SerialLine::isOpen() const {
-    return state_ != nullptr;
 }
 
 bool SerialLine::open(const char* name) {
