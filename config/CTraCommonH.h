@@ -98,6 +98,8 @@ private:
 
     LineResult setTransmitterRotation(const Matrix4& rotation);
     LineResult setSensorRotation(std::uint32_t id, const Matrix4& rotation);
+    using SensorPositionSetter = void (*)(TrackerTransform& record, const Vector3& at);
+    LineResult setSensorPosition(const OptionLineView& line, SensorPositionSetter set);
     void printMatrixBlock(const char* caption, const Matrix4& matrix,
                           std::uint32_t trackerNumber) const;
 

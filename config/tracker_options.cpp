@@ -193,28 +193,28 @@ LineResult CTraCommonH::setTransmitterRotation(const Matrix4& rotation) {
 }
 
 LineResult CTraCommonH::parseSensorOffset(const OptionLineView& line) {
+    return setSensorPosition(line, [](TrackerTransform& record, const Vector3& at) {
+        record.sensorOffset = makeOffsetMatrix(at.x, at.y, at.z);
+        record.sensorTransform = composeTransform(record.sensorRotation, record.sensorOffset);
+        record.hasSensorOffset = true;
+    });
+}
+
+LineResult CTraCommonH::parseSensorTranslation(const OptionLineView& line) {
+    // Kept apart from the transform, which it does not change.
+    return setSensorPosition(line, [](TrackerTransform& record, const Vector3& at) {
+        record.sensorTranslation = at;
+        record.hasSensorTranslation = true;
+    });
+}
+
+LineResult CTraCommonH::setSensorPosition(const OptionLineView& line, SensorPositionSetter set) {
     float values[3] = {};
     std::uint32_t id = 0;
     if (const Verdict verdict = readSensorPosition(line, numTrackers_, id, values)) {
         return *verdict;
     }
-    TrackerTransform& record = trackers_[id - 1];
-    record.sensorOffset = makeOffsetMatrix(values[0], values[1], values[2]);
-    record.sensorTransform = composeTransform(record.sensorRotation, record.sensorOffset);
-    record.hasSensorOffset = true;
-    return LineResult::accepted;
-}
-
-LineResult CTraCommonH::parseSensorTranslation(const OptionLineView& line) {
-    std::uint32_t id = 0;
-    float read[3] = {};
-    const Verdict verdict = readSensorPosition(line, numTrackers_, id, read);
-    if (verdict) {
-        return *verdict;
-    }
-    // Kept apart from the transform, which it does not change.
-    trackers_[id - 1].sensorTranslation = Vector3{read[0], read[1], read[2]};
-    trackers_[id - 1].hasSensorTranslation = true;
+    set(trackers_[id - 1], Vector3{values[0], values[1], values[2]});
     return LineResult::accepted;
 }
 
