@@ -76,6 +76,10 @@ micro_native="$("$native/bench/frame_processing" --benchmark_min_time=0.5 --benc
 micro_windows=""
 if [ "$with_windows" = 1 ]; then
   micro_windows="$(wine "$windows/bench/frame_timing.exe" 2>/dev/null | tr -d '\r')"
+  # Wine's server and its services linger after a program ends: gone before
+  # the native line runs, which the host's scheduling delays would spoil.
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
 fi
 
 echo "bench: line rate, native"

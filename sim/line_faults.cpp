@@ -122,7 +122,8 @@ std::string LineFaults::randomMode() const {
     std::string text = "faults=1/" + std::to_string(rate_) +
                        " fault-seed=" + std::to_string(seed_) + " fault-kinds=";
     for (std::size_t i = 0; i < kinds_.size(); ++i) {
-        text += (i == 0 ? "" : ",") + std::string(faultKindName(kinds_[i]));
+        if (i > 0) text += ',';
+        text += faultKindName(kinds_[i]);
     }
     return text;
 }
