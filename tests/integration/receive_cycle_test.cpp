@@ -49,7 +49,9 @@ TEST_F(DriverTest, TypicalStartDetectsThenPublishesTheFirstFrame) {
     EXPECT_EQ(hexAt(entry, 0, 4), "00000001");
     EXPECT_EQ(hexAt(entry, 20, 16), "000000060000000C000000240000003C");
     // -1, 1, 1, -1, -0.000978, 0.000978 in thousandths.
-    EXPECT_EQ(hexAt(entry, 36, 24), "FFFFFC18000003E8000003E8FFFFFC1800000000" "00000000");
+    EXPECT_EQ(hexAt(entry, 36, 24),
+              "FFFFFC18000003E8000003E8FFFFFC1800000000"
+              "00000000");
     EXPECT_EQ(hexAt(entry, 164, 4), "FF000000");
     EXPECT_EQ(hexAt(entry, 168, 4), "04000000");
     // Word 0 of this frame asked for the next one at once.
@@ -104,6 +106,9 @@ TEST_F(DriverTest, RunFlagClearedFromAnotherThreadEndsTheCallAfterTheCurrentWord
     ASSERT_TRUE(sim->ok("mode fresh"));
     ASSERT_EQ(createAndInit({{"baud", {"1200"}}}), 1) << initOutput;
     detect();
+    // This call's early request has the next frame follow its own at once.
+    ASSERT_EQ(receive(), 1) << lastOutput;
+    sim->receivedAtLeast(3, 1000);
     std::int32_t result = 0;
     std::atomic<bool> finished{false};
     steady_clock::time_point ended;
@@ -112,8 +117,9 @@ TEST_F(DriverTest, RunFlagClearedFromAnotherThreadEndsTheCallAfterTheCurrentWord
         ended = steady_clock::now();
         finished = true;
     });
-    // A frame takes about 117 ms at 1200 baud: clear the flag within it.
-    std::this_thread::sleep_for(milliseconds(40));
+    // A frame takes about 117 ms at 1200 baud. Its word 0 is in once the
+    // call asks for the next frame: clear the flag within the words after.
+    ASSERT_EQ(toHex(sim->receivedAtLeast(1, 2000)), "55");
     const auto cleared = steady_clock::now();
     initRecord->setRunning(false);
     call.join();
@@ -252,8 +258,7 @@ TEST_F(DriverTest, StopClosesTheLineAndLaterCallsFail) {
     ASSERT_EQ(createAndInit(), 1) << initOutput;
     std::string output = captureOutput([&] { EXPECT_TRUE(device->stop()); });
     EXPECT_EQ(receive(), -1);
-    EXPECT_NE(lastOutput.find("HOST: ERROR: CPallador: Sending error occured."),
-              std::string::npos)
+    EXPECT_NE(lastOutput.find("HOST: ERROR: CPallador: Sending error occured."), std::string::npos)
         << lastOutput;
 }
 
