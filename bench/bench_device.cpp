@@ -1,6 +1,7 @@
 #include "bench/bench_device.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "device/frame.h"
 #include "storage/ConData.h"
@@ -64,6 +65,21 @@ std::string simStatusField(SimControl& sim, const std::string& key) {
     if (at == std::string::npos) return "?";
     const auto from = at + tag.size();
     return status.substr(from, status.find(' ', from) - from);
+}
+
+bool simFromEnvironment(const char* tool, std::string& control, std::string& port) {
+    const char* controlText = std::getenv("PALLADOR_SIM_CONTROL");
+    const char* portText = std::getenv("PALLADOR_SIM_PORT");
+    if (controlText == nullptr || portText == nullptr) {
+        std::fprintf(stderr,
+                     "%s: PALLADOR_SIM_CONTROL and PALLADOR_SIM_PORT are not set: run it "
+                     "through tests/with_sim.sh\n",
+                     tool);
+        return false;
+    }
+    control = controlText;
+    port = portText;
+    return true;
 }
 
 }  // namespace bench

@@ -34,6 +34,11 @@ std::map<std::uint32_t, int> storedToWord();
 // What a frame word stores as a valuator.
 std::uint32_t storedValuator(std::uint16_t word);
 
+// The simulator's control address and the port name the driver opens, as
+// tests/with_sim.sh exports them. False, with a message on stderr naming
+// `tool`, for a program started without it.
+bool simFromEnvironment(const char* tool, std::string& control, std::string& port);
+
 // One field of the simulator's "status" reply, "?" when missing.
 std::string simStatusField(SimControl& sim, const std::string& key);
 

@@ -287,17 +287,14 @@ int main(int argc, char** argv) {
                      "(run through tests/with_sim.sh, which starts the simulator)\n");
         return 2;
     }
-    const char* control = std::getenv("PALLADOR_SIM_CONTROL");
-    const char* port = std::getenv("PALLADOR_SIM_PORT");
-    if (control == nullptr || port == nullptr) {
-        std::fprintf(stderr,
-                     "line_rate: PALLADOR_SIM_CONTROL and PALLADOR_SIM_PORT are not "
-                     "set: run it through tests/with_sim.sh\n");
+    std::string control;
+    std::string port;
+    if (!bench::simFromEnvironment("line_rate", control, port)) {
         return 2;
     }
     SimControl sim(control);
     if (!sim.connected()) {
-        std::fprintf(stderr, "line_rate: cannot reach the simulator at %s\n", control);
+        std::fprintf(stderr, "line_rate: cannot reach the simulator at %s\n", control.c_str());
         return 2;
     }
     hostkit::Plugin plugin(options.plugin);

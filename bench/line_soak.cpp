@@ -382,16 +382,15 @@ int main(int argc, char** argv) {
                      "(run through tests/with_sim.sh, which starts the simulator)\n");
         return 2;
     }
-    const char* control = std::getenv("PALLADOR_SIM_CONTROL");
-    const char* port = std::getenv("PALLADOR_SIM_PORT");
-    if (control == nullptr || port == nullptr) {
-        std::fprintf(stderr, "line_soak: run it through tests/with_sim.sh\n");
+    std::string control;
+    std::string port;
+    if (!bench::simFromEnvironment("line_soak", control, port)) {
         return 2;
     }
     SimControl sim(control);
     hostkit::Plugin plugin(options.plugin);
     if (!sim.connected() || !plugin.loaded()) {
-        std::fprintf(stderr, "line_soak: no simulator at %s, or %s\n", control,
+        std::fprintf(stderr, "line_soak: no simulator at %s, or %s\n", control.c_str(),
                      plugin.error().c_str());
         return 2;
     }
