@@ -109,23 +109,31 @@ TEST_F(DriverTest, RunFlagClearedFromAnotherThreadEndsTheCallAfterTheCurrentWord
     // This call's early request has the next frame follow its own at once.
     ASSERT_EQ(receive(), 1) << lastOutput;
     sim->receivedAtLeast(3, 1000);
-    std::int32_t result = 0;
-    std::atomic<bool> finished{false};
-    steady_clock::time_point ended;
-    std::thread call([&] {
-        result = device->recvData(initRecord->masks(), 0);
-        ended = steady_clock::now();
-        finished = true;
-    });
     // A frame takes about 117 ms at 1200 baud. Its word 0 is in once the
-    // call asks for the next frame: clear the flag within the words after.
-    ASSERT_EQ(toHex(sim->receivedAtLeast(1, 2000)), "55");
-    const auto cleared = steady_clock::now();
-    initRecord->setRunning(false);
-    call.join();
-    EXPECT_EQ(result, -1);
-    EXPECT_LT(ended - cleared, milliseconds(200)) << "one word is about 17 ms at 1200 baud";
-    EXPECT_TRUE(masksClear());
+    // call asks for the next frame: the flag is cleared within the words
+    // after. A host slowed down enough (memcheck) may see the whole frame
+    // first; then the call publishes it and the next frame is tried.
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        std::int32_t result = 0;
+        steady_clock::time_point ended;
+        std::thread call([&] {
+            result = device->recvData(initRecord->masks(), 0);
+            ended = steady_clock::now();
+        });
+        const std::string request = toHex(sim->receivedAtLeast(1, 2000));
+        const auto cleared = steady_clock::now();
+        initRecord->setRunning(false);
+        call.join();
+        ASSERT_EQ(request, "55");
+        if (result == 1 && attempt < 3) {
+            initRecord->setRunning(true);
+            continue;
+        }
+        EXPECT_EQ(result, -1);
+        EXPECT_LT(ended - cleared, milliseconds(200)) << "one word is about 17 ms at 1200 baud";
+        EXPECT_TRUE(masksClear());
+        break;
+    }
 }
 
 TEST_F(DriverTest, HeldStorageMutexDelaysThePublicationUntilReleased) {
