@@ -2,7 +2,6 @@
 // the call before, one word at a time, asks for the next frame as soon as
 // word 0 is in, and checks that the words are still in step (step_check.h).
 // While the device has not answered, a call probes for it instead.
-#include "config/CConCommonH.h"
 #include "device/CPallador.h"
 #include "device/CRS232H.h"
 #include "device/frame.h"

@@ -36,18 +36,18 @@ std::optional<FaultKind> parseFaultKind(const std::string& name) {
 }
 
 bool applyFault(const LineFault& fault, std::vector<std::uint8_t>& answer) {
+    // A stray may follow the last byte; the others need a byte to act on.
+    const std::size_t room = fault.kind == FaultKind::Stray ? answer.size() + 1 : answer.size();
+    if (fault.position >= room) return false;
     const auto at = answer.begin() + static_cast<std::ptrdiff_t>(fault.position);
     switch (fault.kind) {
         case FaultKind::Lose:
-            if (fault.position >= answer.size()) return false;
             answer.erase(at);
             return true;
         case FaultKind::Stray:
-            if (fault.position > answer.size()) return false;
             answer.insert(at, fault.bytes.begin(), fault.bytes.end());
             return true;
         case FaultKind::Corrupt:
-            if (fault.position >= answer.size()) return false;
             *at = fault.bytes.empty() ? static_cast<std::uint8_t>(~*at) : fault.bytes.front();
             return true;
     }
