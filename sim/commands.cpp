@@ -17,6 +17,8 @@ namespace {
 
 constexpr std::size_t kMaxAnswerLength = 1000;
 constexpr long kMaxSilentMilliseconds = 3600 * 1000;
+// Noise is a few of the low bits; more would be a broken channel.
+constexpr long kMaxNoise = 64;
 
 std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t");
@@ -64,6 +66,63 @@ bool parseKinds(const std::string& text, std::vector<FaultKind>& kinds) {
     }
 }
 
+// One item for every channel, or one for each of the six, comma-separated.
+std::optional<std::vector<std::string>> channelItems(const std::string& text) {
+    std::vector<std::string> items;
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', at);
+        items.push_back(text.substr(at, comma - at));
+        if (comma == std::string::npos) break;
+        at = comma + 1;
+    }
+    if (items.size() == 1) items.resize(kValuatorCount, items.front());
+    if (items.size() != static_cast<std::size_t>(kValuatorCount)) return std::nullopt;
+    return items;
+}
+
+bool parseChannelValues(const std::string& text, long high, Valuators& values) {
+    const auto items = channelItems(text);
+    if (!items) return false;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        long value = 0;
+        if (!parseNumber((*items)[i], 0, high, value)) return false;
+        values[i] = static_cast<std::uint16_t>(value);
+    }
+    return true;
+}
+
+// "LO-HI" items, each end a reading 0..1023 and LO below HI.
+bool parseTravel(const std::string& text, Valuators& low, Valuators& high) {
+    const auto items = channelItems(text);
+    if (!items) return false;
+    for (std::size_t i = 0; i < low.size(); ++i) {
+        const std::string& item = (*items)[i];
+        const std::size_t dash = item.find('-');
+        long from = 0;
+        long to = 0;
+        if (dash == std::string::npos ||
+            !parseNumber(item.substr(0, dash), 0, kValuatorMax, from) ||
+            !parseNumber(item.substr(dash + 1), 0, kValuatorMax, to) || from >= to) {
+            return false;
+        }
+        low[i] = static_cast<std::uint16_t>(from);
+        high[i] = static_cast<std::uint16_t>(to);
+    }
+    return true;
+}
+
+// The channels whose rest point lies outside their travel, as "1,4".
+std::string restOutsideTravel(const Valuators& rest, const Valuators& low, const Valuators& high) {
+    std::string channels;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] < low[i] || rest[i] > high[i]) {
+            channels += (channels.empty() ? "" : ",") + std::to_string(i + 1);
+        }
+    }
+    return channels;
+}
+
 }  // namespace
 
 std::string Simulator::execute(const std::string& command) {
@@ -77,6 +136,9 @@ std::string Simulator::execute(const std::string& command) {
         {"mode", &Simulator::mode},
         {"frame", &Simulator::frame},
         {"script", &Simulator::script},
+        {"rest-point", &Simulator::restPoint},
+        {"travel", &Simulator::travel},
+        {"noise", &Simulator::noise},
         {"silent", &Simulator::silent},
         {"probe-answer", &Simulator::probeAnswer},
         {"stream", &Simulator::stream},
@@ -110,8 +172,10 @@ std::string Simulator::execute(const std::string& command) {
 }
 
 std::string Simulator::help(const std::string&) {
-    return "ok commands: attrs send received mode frame script silent probe-answer stream "
-           "half-word burst latency answer-delay lose stray corrupt faults fault-log stamps clock hangup "
+    return "ok commands: attrs send received mode frame script rest-point travel noise silent "
+           "probe-answer stream "
+           "half-word burst latency answer-delay lose stray corrupt faults fault-log stamps clock "
+           "hangup "
            "hangup-after replug reset status quit";
 }
 
@@ -197,6 +261,55 @@ std::string Simulator::script(const std::string& args) {
     model_.source().script(std::move(parsed.entries));
     model_.setAnswering(true);
     return "ok mode=script lines=" + std::to_string(lines);
+}
+
+std::string Simulator::restPoint(const std::string& args) {
+    Valuators rest{};
+    if (!parseChannelValues(args, kValuatorMax, rest)) {
+        return "error usage: rest-point V|V1,V2,V3,V4,V5,V6 (readings 0 to 1023)";
+    }
+    Valuators low{};
+    Valuators high{};
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        low[i] = model_.source().channels()[i].low;
+        high[i] = model_.source().channels()[i].high;
+    }
+    const std::string outside = restOutsideTravel(rest, low, high);
+    if (!outside.empty()) return "error rest point outside the travel of valuator " + outside;
+    model_.source().setRestPoints(rest);
+    return "ok " + words(describeChannels(model_.source()))[0];
+}
+
+std::string Simulator::travel(const std::string& args) {
+    Valuators low{};
+    Valuators high{};
+    if (!parseTravel(args, low, high)) {
+        return "error usage: travel LO-HI|LO-HI,...(six) (readings 0 to 1023, LO below HI)";
+    }
+    Valuators rest{};
+    for (std::size_t i = 0; i < rest.size(); ++i) rest[i] = model_.source().channels()[i].rest;
+    const std::string outside = restOutsideTravel(rest, low, high);
+    if (!outside.empty()) return "error travel leaves out the rest point of valuator " + outside;
+    model_.source().setTravel(low, high);
+    return "ok " + words(describeChannels(model_.source()))[1];
+}
+
+std::string Simulator::noise(const std::string& args) {
+    const std::vector<std::string> parts = words(args);
+    Valuators counts{};
+    long seed = 1;
+    if (parts.size() == 1 && parts[0] == "off") {
+        model_.source().setNoise(counts, 1);
+        return "ok noise=off";
+    }
+    if (parts.empty() || parts.size() > 2 || !parseChannelValues(parts[0], kMaxNoise, counts) ||
+        (parts.size() == 2 && !parseNumber(parts[1], 0, 4294967295, seed))) {
+        return "error usage: noise N|N1,N2,N3,N4,N5,N6 [SEED] | noise off (N 0 to 64 counts; "
+               "SEED 0 to 4294967295, default 1)";
+    }
+    model_.source().setNoise(counts, static_cast<std::uint32_t>(seed));
+    const std::vector<std::string> described = words(describeChannels(model_.source()));
+    return "ok " + described[2] + (described.size() > 3 ? ' ' + described[3] : "");
 }
 
 std::string Simulator::silent(const std::string& args) {

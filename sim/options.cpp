@@ -45,6 +45,14 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
             if (!value(options.frame)) return false;
         } else if (option == "--script") {
             if (!value(options.script)) return false;
+        } else if (option == "--rest-point") {
+            if (!value(options.restPoint)) return false;
+        } else if (option == "--travel") {
+            if (!value(options.travel)) return false;
+        } else if (option == "--noise") {
+            if (!value(options.noise)) return false;
+        } else if (option == "--noise-seed") {
+            if (!value(options.noiseSeed)) return false;
         } else if (option == "--exit-with-parent") {
             options.exitWithParent = true;
         } else if (option == "--verbose" || option == "-v") {
@@ -72,14 +80,23 @@ Options:
   --mode MODE          rest (default), sweep, fresh or passive
   --frame HEX          answer with this frame (14 bytes in hex)
   --script FILE        answer with the frames of FILE (see below)
+  --rest-point LIST    where the valuators rest (default 512): one reading
+                       for all six, or six separated by commas
+  --travel LIST        how far each valuator reaches (default 0-1023): LO-HI
+                       for all six, or six such ranges separated by commas
+  --noise LIST         each valuator's reading wanders up to N counts about
+                       its value (default 0): one N, or six separated by commas
+  --noise-seed S       the noise's seed (default 1): the same seed, the same
+                       readings
   --exit-with-parent   end when the process that started the simulator ends
   --verbose, -v        log control commands and line events to stderr
   --version            print the release version and end
   --help, -h           this text
 
 Frame modes:
-  rest     all buttons released, valuators 512
-  sweep    valuators swinging smoothly, each button held now and then
+  rest     all buttons released, valuators at their rest points
+  sweep    valuators swinging smoothly through their whole travel, each
+           button held now and then
   fresh    valuator 1 counts 0..1023, so every frame differs from the last
   passive  never answer: only collect what the driver sends
 

@@ -12,6 +12,12 @@ struct Options {
     std::string mode = "rest";
     std::string frame;   // 28 hex digits: answer with this frame
     std::string script;  // frame script file
+    // The channels of an imperfect device, as the commands of those names
+    // take them; empty: the command's default.
+    std::string restPoint;
+    std::string travel;
+    std::string noise;
+    std::string noiseSeed;
     bool exitWithParent = false;
     bool verbose = false;
     bool help = false;

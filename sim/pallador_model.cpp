@@ -84,6 +84,7 @@ std::optional<LineFault> PalladorModel::spoil(std::vector<std::uint8_t>& bytes, 
 
 void PalladorModel::reset() {
     source_.rest();
+    source_.resetChannels();
     answering_ = true;
     streaming_ = false;
     silentUntil_ = 0;
@@ -101,6 +102,7 @@ std::string PalladorModel::describe() const {
     if (nextAnswerLength_) text += " probe-answer=" + std::to_string(*nextAnswerLength_);
     if (cutWord_) text += " half-word=" + std::to_string(*cutWord_);
     if (unplugAfter_) text += " hangup-after=" + std::to_string(*unplugAfter_);
+    if (source_.channels() != Channels{}) text += ' ' + describeChannels(source_);
     return text;
 }
 

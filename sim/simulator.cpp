@@ -57,10 +57,19 @@ bool Simulator::start(std::string& error) {
     } else if (!options_.frame.empty()) {
         initial = "frame " + options_.frame;
     }
-    const std::string reply = execute(initial);
-    if (reply.rfind("ok", 0) != 0) {
-        error = initial + ": " + reply;
-        return false;
+    std::vector<std::string> commands = {initial};
+    if (!options_.restPoint.empty()) commands.push_back("rest-point " + options_.restPoint);
+    if (!options_.travel.empty()) commands.push_back("travel " + options_.travel);
+    if (!options_.noise.empty() || !options_.noiseSeed.empty()) {
+        commands.push_back("noise " + (options_.noise.empty() ? "0" : options_.noise) + ' ' +
+                           (options_.noiseSeed.empty() ? "1" : options_.noiseSeed));
+    }
+    for (const std::string& command : commands) {
+        const std::string reply = execute(command);
+        if (reply.rfind("ok", 0) != 0) {
+            error = command + ": " + reply;
+            return false;
+        }
     }
     if (!control_.listen(static_cast<std::uint16_t>(options_.controlPort), error)) return false;
     if (!options_.portFile.empty() && !writePortFile(options_.portFile, control_.port(), error)) {

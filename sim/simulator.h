@@ -58,6 +58,9 @@ private:
     std::string mode(const std::string& args);
     std::string frame(const std::string& args);
     std::string script(const std::string& args);
+    std::string restPoint(const std::string& args);
+    std::string travel(const std::string& args);
+    std::string noise(const std::string& args);
     std::string silent(const std::string& args);
     std::string probeAnswer(const std::string& args);
     std::string stream(const std::string& args);

@@ -162,6 +162,41 @@ TEST_F(SimCommands, LineFaultAndLatencyCommandsCheckTheirArguments) {
     EXPECT_EQ(status.substr(status.size() - 11), " faults=off") << status;
 }
 
+TEST_F(SimCommands, ChannelCommandsTakeOneValueForAllOrSixAndKeepRestWithinTravel) {
+    const std::pair<const char*, const char*> replies[] = {
+        {"rest-point 530,490,512,505,520,480", "ok rest-point=530,490,512,505,520,480"},
+        {"travel 40-990", "ok travel=40-990,40-990,40-990,40-990,40-990,40-990"},
+        {"travel 40-990,10-1000,0-1023,100-900,60-1010,600-1013",
+         "error travel leaves out the rest point of valuator 6"},
+        {"rest-point 1000", "error rest point outside the travel of valuator 1,2,3,4,5,6"},
+        {"rest-point 1,2,3", ""},
+        {"rest-point 1024", ""},
+        {"travel 990-40", ""},
+        {"travel 40-1024", ""},
+        {"travel 40", ""},
+        {"noise 2", "ok noise=2,2,2,2,2,2 noise-seed=1"},
+        {"noise 2,0,1,3,2,2 9", "ok noise=2,0,1,3,2,2 noise-seed=9"},
+        {"noise 65", ""},
+        {"noise 2 -1", ""},
+    };
+    for (const auto& [command, reply] : replies) {
+        const std::string got = simulator->execute(command);
+        if (*reply == '\0') {
+            EXPECT_EQ(got.rfind("error usage: ", 0), 0u) << command << " -> " << got;
+        } else {
+            EXPECT_EQ(got, reply) << command;
+        }
+    }
+    std::string status = simulator->execute("status");
+    EXPECT_NE(status.find(" rest-point=530,490,512,505,520,480 travel=40-990,40-990,40-990,"
+                          "40-990,40-990,40-990 noise=2,0,1,3,2,2 noise-seed=9 silent="),
+              std::string::npos)
+        << status;
+    EXPECT_EQ(simulator->execute("noise off"), "ok noise=off");
+    EXPECT_EQ(simulator->execute("reset"), "ok line=up");
+    EXPECT_EQ(simulator->execute("status").find("rest-point"), std::string::npos);
+}
+
 TEST_F(SimCommands, ClockGivesTheMonotonicAndTheWallClockInMicroseconds) {
     const auto read = [](clockid_t id) {
         timespec now{};

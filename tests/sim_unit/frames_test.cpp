@@ -69,6 +69,48 @@ TEST(SimFrameSource, SweepStaysInRangeMovesAndPressesButtons) {
     EXPECT_GT(*valuator1.rbegin(), 1013);
 }
 
+TEST(SimFrameSource, AnImperfectDeviceRestsOffCentreSweepsItsOwnTravelAndWanders) {
+    FrameSource source;
+    source.setRestPoints({530, 490, 512, 505, 520, 480});
+    source.setTravel({40, 10, 0, 100, 60, 20}, {990, 1000, 1023, 900, 1010, 1013});
+    EXPECT_EQ(hexOf(source.next(0)), "FFFF021201EA020001F9020801E0");
+
+    source.sweep(0);
+    std::array<std::set<std::uint16_t>, 6> seen;
+    for (std::int64_t t = 0; t < 10'000'000; t += 1'000) {
+        const Frame frame = source.next(t);
+        for (std::size_t i = 0; i < seen.size(); ++i) seen[i].insert(sim::wordOf(frame, i + 1));
+    }
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        const sim::Channel& channel = source.channels()[i];
+        EXPECT_EQ(*seen[i].begin(), channel.low) << "valuator " << i + 1;
+        EXPECT_EQ(*seen[i].rbegin(), channel.high) << "valuator " << i + 1;
+    }
+
+    // At rest the readings wander within the noise, the same way for the same seed.
+    source.rest();
+    source.setNoise({2, 0, 1, 3, 2, 2}, 7);
+    std::array<std::set<int>, 6> offsets;
+    std::vector<Frame> first;
+    for (int n = 0; n < 2000; ++n) {
+        first.push_back(source.next(0));
+        for (std::size_t i = 0; i < offsets.size(); ++i) {
+            offsets[i].insert(sim::wordOf(first.back(), i + 1) - source.channels()[i].rest);
+        }
+    }
+    const std::array<std::set<int>, 6> expected = {{{-2, -1, 0, 1, 2},
+                                                    {0},
+                                                    {-1, 0, 1},
+                                                    {-3, -2, -1, 0, 1, 2, 3},
+                                                    {-2, -1, 0, 1, 2},
+                                                    {-2, -1, 0, 1, 2}}};
+    EXPECT_EQ(offsets, expected);
+    source.setNoise({2, 0, 1, 3, 2, 2}, 7);
+    for (std::size_t n = 0; n < first.size(); ++n) ASSERT_EQ(source.next(0), first[n]) << n;
+    source.resetChannels();
+    EXPECT_EQ(hexOf(source.next(0)), "FFFF020002000200020002000200");
+}
+
 TEST(SimScript, FramesRepeatAndTheScriptStartsOver) {
     std::istringstream text(
         "# two frames\n"
