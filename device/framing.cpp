@@ -71,9 +71,9 @@ CPallador::Collected CPallador::collectFrame(bool quiet) {
         streamInterrupted = true;
         return Collected::stopped;
     }
-    const std::int32_t rest = serialPort->readPortFor(
-        frameBytes.data() + kWordBytes, kRestBytes,
-        quiet ? lineTiming.quietRestMilliseconds() : kByteWaitMilliseconds);
+    const std::int32_t rest =
+        serialPort->readPortFor(frameBytes.data() + kWordBytes, kRestBytes,
+                                quiet ? lineTiming.quietRestMilliseconds() : kByteWaitMilliseconds);
     if (rest < kRestBytes) {
         return quiet ? quietFrameCutShort(kWordBytes + std::max(rest, 0)) : Collected::silent;
     }
@@ -101,7 +101,7 @@ CPallador::Collected CPallador::quietFrameCutShort(std::int32_t count) {
     }
     std::uint8_t late = 0;
     return serialPort->readPortFor(&late, 1, kByteWaitMilliseconds) > 0 ? Collected::broken
-                                                                          : Collected::silent;
+                                                                        : Collected::silent;
 }
 
 // Nothing was asked for after a quiet frame: a byte that still comes is one
@@ -109,8 +109,7 @@ CPallador::Collected CPallador::quietFrameCutShort(std::int32_t count) {
 // system failed proves no silence: the probe finds out what is left.
 CPallador::Collected CPallador::closeQuietFrame() {
     std::uint8_t stray = 0;
-    const std::int32_t got =
-        serialPort->readPortFor(&stray, 1, lineTiming.strayWaitMilliseconds());
+    const std::int32_t got = serialPort->readPortFor(&stray, 1, lineTiming.strayWaitMilliseconds());
     if (got != 0) {
         return got < 0 ? Collected::silent : Collected::broken;
     }

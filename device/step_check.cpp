@@ -38,8 +38,7 @@ bool StepCheck::agree(const frame::Words& later, const frame::Words& earlier,
         return false;
     }
     const std::int64_t limit = std::min<std::int64_t>(
-        kMoveFloor + std::max<std::int64_t>(elapsed, 0) * kMovePerMillisecond / 1000,
-        kMoveCeiling);
+        kMoveFloor + std::max<std::int64_t>(elapsed, 0) * kMovePerMillisecond / 1000, kMoveCeiling);
     for (int n = 1; n < frame::kWords; ++n) {
         if (std::abs(int{later[n]} - int{earlier[n]}) > limit) {
             return false;
@@ -89,8 +88,8 @@ void LineTiming::answerSeen(std::int64_t requested, std::int64_t readFrom,
     }
     // The word's own two characters are line time, not answer time.
     const std::int64_t answer = firstWordIn - requested - 2 * character;
-    answerMicroseconds_ =
-        std::max(answerMicroseconds_, std::clamp<std::int64_t>(answer, 0, kLongestAnswerMicroseconds));
+    answerMicroseconds_ = std::max(answerMicroseconds_,
+                                   std::clamp<std::int64_t>(answer, 0, kLongestAnswerMicroseconds));
 }
 
 std::uint32_t LineTiming::lineMilliseconds(std::uint32_t bytes) const {
@@ -107,5 +106,6 @@ std::uint32_t LineTiming::strayWaitMilliseconds() const {
 }
 
 std::uint32_t LineTiming::drainGapMilliseconds() const {
-    return 20 + lineMilliseconds(3) + static_cast<std::uint32_t>((answerMicroseconds_ + 999) / 1000);
+    return 20 + lineMilliseconds(3) +
+           static_cast<std::uint32_t>((answerMicroseconds_ + 999) / 1000);
 }

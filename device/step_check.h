@@ -57,8 +57,7 @@ public:
 
     // Whether `later` can follow `earlier` from the same device after
     // `elapsed` microseconds.
-    static bool agree(const frame::Words& later, const frame::Words& earlier,
-                      std::int64_t elapsed);
+    static bool agree(const frame::Words& later, const frame::Words& earlier, std::int64_t elapsed);
 
 private:
     static constexpr std::uint16_t kValuatorMax = 1023;

@@ -63,8 +63,8 @@ void readsNeverWait(termios& settings) {
 std::int64_t characterMicroseconds(const Dcb& dcb) {
     const std::uint32_t baud = dcb.BaudRate != 0 ? dcb.BaudRate : kFallbackBaud;
     const std::uint32_t dataBits = dcb.ByteSize >= 5 && dcb.ByteSize <= 8 ? dcb.ByteSize : 8;
-    const std::uint32_t bits = 1 + dataBits + (dcb.Parity != kNoParity ? 1 : 0) +
-                               (dcb.StopBits == kTwoStopBits ? 2 : 1);
+    const std::uint32_t bits =
+        1 + dataBits + (dcb.Parity != kNoParity ? 1 : 0) + (dcb.StopBits == kTwoStopBits ? 2 : 1);
     return (std::int64_t{bits} * 1000000 + baud - 1) / baud;
 }
 
