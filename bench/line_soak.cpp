@@ -8,8 +8,12 @@
 //
 //   tests/with_sim.sh SIMULATOR -- line_soak [--seconds N] [--baud B] [--rate R]
 //                                            [--seed S] [--kinds K] [--noise N]
+//                                            [--answer-delay MS] [--latency MS]
 //                                            [--plugin PATH]
 //
+// --answer-delay has the device answer MS ms after each request; --latency
+// puts a USB adapter's latency timer of MS ms behind the line. R 0: no
+// faults at all, so every "Out of step" line is a false alarm. Otherwise
 // R: one answer in R on average gets a fault, of a kind drawn from K (a
 // comma list of lose,stray,corrupt; default lose,stray). One key=value line,
 // then a summary for people, on standard output. The plug-in's output is
@@ -51,6 +55,8 @@ struct Options {
     long seed = 1;
     std::string kinds = "lose,stray";
     int noise = 0;
+    int answerDelay = 0;
+    int latency = 0;
     std::string plugin = PALLADOR_PLUGIN_PATH;
 };
 
@@ -108,6 +114,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.seed = std::atol(value);
         } else if (arg == "--kinds") {
             options.kinds = value;
+        } else if (arg == "--answer-delay") {
+            options.answerDelay = std::atoi(value);
+        } else if (arg == "--latency") {
+            options.latency = std::atoi(value);
         } else if (arg == "--noise") {
             options.noise = std::atoi(value);
         } else if (arg == "--plugin") {
@@ -116,7 +126,7 @@ bool parseOptions(int argc, char** argv, Options& options) {
             return false;
         }
     }
-    return argc % 2 == 1 && options.seconds > 0.0 && options.baud > 0 && options.rate >= 1 &&
+    return argc % 2 == 1 && options.seconds > 0.0 && options.baud > 0 && options.rate >= 0 &&
            options.noise >= 0 && options.noise <= 64;
 }
 
@@ -306,7 +316,9 @@ bool soak(const hostkit::Plugin& plugin, SimControl& sim, const std::string& por
           const Options& options, Run& run) {
     const std::string played =
         options.noise > 0 ? "noise " + std::to_string(options.noise) : std::string("mode fresh");
-    if (!ok(sim, "reset") || !ok(sim, played)) {
+    if (!ok(sim, "reset") || !ok(sim, played) ||
+        !ok(sim, "answer-delay " + std::to_string(options.answerDelay)) ||
+        !ok(sim, "latency " + std::to_string(options.latency))) {
         std::fprintf(stderr, "line_soak: the simulator refused its set-up\n");
         return false;
     }
@@ -324,8 +336,10 @@ bool soak(const hostkit::Plugin& plugin, SimControl& sim, const std::string& por
     const std::int64_t warmEnd = monotonicMicroseconds() + kWarmUpMicroseconds;
     while (monotonicMicroseconds() < warmEnd) device->recvData(masks, 0);
 
-    const std::string faults = "faults " + std::to_string(options.rate) + ' ' +
-                               std::to_string(options.seed) + ' ' + options.kinds;
+    const std::string faults = options.rate == 0
+                                   ? std::string("faults off")
+                                   : "faults " + std::to_string(options.rate) + ' ' +
+                                         std::to_string(options.seed) + ' ' + options.kinds;
     if (!ok(sim, faults)) {
         std::fprintf(stderr, "line_soak: the simulator refused \"%s\"\n", faults.c_str());
         bench::endDevice(plugin, device);
@@ -376,6 +390,8 @@ void report(const Options& options, const Run& run, const LineCounter& lines) {
     add("seed", std::to_string(options.seed));
     add("kinds", options.kinds);
     add("noise", std::to_string(options.noise));
+    add("answer_delay", std::to_string(options.answerDelay));
+    add("latency", std::to_string(options.latency));
     add("calls", std::to_string(run.calls));
     add("failed", std::to_string(run.failedCalls));
     add("published", std::to_string(run.records.size()));
@@ -416,7 +432,8 @@ int main(int argc, char** argv) {
     if (!parseOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: line_soak [--seconds N] [--baud B] [--rate R] [--seed S] [--kinds K]\n"
-                     "                 [--noise N] [--plugin PATH]\n"
+                     "                 [--noise N] [--answer-delay MS] [--latency MS]\n"
+                     "                 [--plugin PATH]\n"
                      "(run through tests/with_sim.sh, which starts the simulator)\n");
         return 2;
     }
