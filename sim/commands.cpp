@@ -117,7 +117,7 @@ std::string restOutsideTravel(const Valuators& rest, const Valuators& low, const
     std::string channels;
     for (std::size_t i = 0; i < rest.size(); ++i) {
         if (rest[i] < low[i] || rest[i] > high[i]) {
-            channels += (channels.empty() ? "" : ",") + std::to_string(i + 1);
+            channels.append(channels.empty() ? "" : ",").append(std::to_string(i + 1));
         }
     }
     return channels;
