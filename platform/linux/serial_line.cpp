@@ -9,12 +9,11 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <thread>
 
 #include "platform/linux/termios_translation.h"
 #include "platform/platform.h"
@@ -147,7 +146,8 @@ struct SerialLine::State {
     enum class Wait;
     bool readUntil(unsigned char* into, std::uint32_t count, const Deadline& deadline,
                    std::uint32_t& transferred);
-    Wait waitForBytes(std::uint32_t missing, bool mayPace, const Deadline& deadline) const;
+    Wait waitForBytes(std::uint32_t missing, bool mayPace, const Deadline& deadline,
+                      std::int64_t& due) const;
 };
 
 // Exclusive use, and binary transfer from the first byte on (a Win32 port
@@ -321,21 +321,32 @@ bool SerialLine::setTimeouts(const CommTimeouts& timeouts) {
 // How a wait for missing bytes ended.
 enum class SerialLine::State::Wait { slept, ready, passed, failed };
 
+namespace {
+
+void sleepUntil(std::int64_t at) {
+    const timespec until{static_cast<time_t>(at / 1000000), static_cast<long>(at % 1000000) * 1000};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+}
+
+}  // namespace
+
 // In the middle of a transfer the missing bytes are on the wire back to
-// back: it sleeps for their line time rather than wake at each. Otherwise,
-// and after a sleep that brought nothing (the line paused), poll() waits
-// for the next arrival.
+// back: it sleeps until the last of them is due (`due`) rather than wake at
+// each. Otherwise, and after a sleep that did not bring them all (they are
+// late, or the line paused), poll() waits for the next arrival.
 SerialLine::State::Wait SerialLine::State::waitForBytes(std::uint32_t missing, bool mayPace,
-                                                        const Deadline& deadline) const {
+                                                        const Deadline& deadline,
+                                                        std::int64_t& due) const {
     const std::int64_t left = deadline.microsecondsLeft();
     if (left == 0) {
         return Wait::passed;
     }
     const std::int64_t character = characterMicroseconds(dcb);
-    if (mayPace && monotonicMicroseconds() - lastArrival < kTransferGapCharacters * character) {
-        const std::int64_t lineTime = character * missing;
-        std::this_thread::sleep_for(
-            std::chrono::microseconds(left < 0 ? lineTime : std::min(lineTime, left)));
+    const std::int64_t now = monotonicMicroseconds();
+    if (mayPace && now - lastArrival < kTransferGapCharacters * character) {
+        due = lastArrival + character * missing;
+        sleepUntil(left < 0 ? due : std::min(due, now + left));
         return Wait::slept;
     }
     const int ready = waitForInput(fd, deadline.pollMilliseconds());
@@ -348,45 +359,53 @@ SerialLine::State::Wait SerialLine::State::waitForBytes(std::uint32_t missing, b
     return Wait::ready;
 }
 
-// Takes what is in at once, and waits for the rest until the deadline.
+// Takes what is in, and waits for the rest until the deadline. What is in
+// is asked of the terminal first: a read() that finds nothing waits for
+// the terminal's input work to be flushed, a costly wake-up of its own. A
+// reader that has fallen behind the line finds its bytes in at once, and so
+// catches up.
 bool SerialLine::State::readUntil(unsigned char* into, std::uint32_t count,
                                   const Deadline& deadline, std::uint32_t& transferred) {
-    bool sleptInVain = false;
+    bool slept = false;
     bool pollSawInput = false;
+    std::int64_t due = -1;
     while (transferred < count) {
         int queued = 0;
         if (ioctl(fd, TIOCINQ, &queued) != 0) {
             return false;
         }
-        // Readable with nothing to read is the end of the line: hung up.
-        if (queued == 0 && pollSawInput) {
-            return fail(EIO);
-        }
-        pollSawInput = false;
-        if (queued > 0) {
+        if (queued > 0 || pollSawInput) {
             const std::uint32_t wanted =
-                std::min(count - transferred, static_cast<std::uint32_t>(queued));
+                std::min(count - transferred, static_cast<std::uint32_t>(std::max(queued, 1)));
             const ssize_t got = ::read(fd, into + transferred, wanted);
             if (got < 0 && errno == EINTR) {
                 continue;
             }
             if (got <= 0) {
+                // Readable with nothing to read is the end of the line.
                 return got < 0 ? false : fail(EIO);
             }
             transferred += static_cast<std::uint32_t>(got);
-            lastArrival = monotonicMicroseconds();
-            sleptInVain = false;
+            // Bytes found after a sleep came by its end at the latest; the
+            // line's own pace, not the wake-up's lateness, times the next.
+            const std::int64_t now = monotonicMicroseconds();
+            lastArrival = due >= 0 ? std::min(now, due) : now;
+            due = -1;
+            pollSawInput = false;
             continue;
         }
-        switch (waitForBytes(count - transferred, !sleptInVain, deadline)) {
+        switch (waitForBytes(count - transferred, !slept, deadline, due)) {
             case Wait::failed:
                 return false;
             case Wait::passed:
                 return true;
             case Wait::slept:
-                sleptInVain = true;
+                // Bytes still missing after their time are late: each one's
+                // arrival wakes the reader from here on.
+                slept = true;
                 break;
             case Wait::ready:
+                due = -1;
                 pollSawInput = true;
                 break;
         }
