@@ -410,8 +410,13 @@ void report(const Options& options, const Run& run, const LineCounter& lines) {
     add("longest_out_of_step_ms", fixed(recovery.longestOutOfStepMs));
     add("longest_reaches_end", recovery.longestReachesTheEnd ? "yes" : "no");
     std::printf("%s\n", line.c_str());
-    std::printf("line_soak: %.0f s at %d baud, a fault in about 1 of %ld answers (%s, seed %ld)\n",
-                run.seconds, options.baud, options.rate, options.kinds.c_str(), options.seed);
+    if (options.rate == 0) {
+        std::printf("line_soak: %.0f s at %d baud, no faults\n", run.seconds, options.baud);
+    } else {
+        std::printf(
+            "line_soak: %.0f s at %d baud, a fault in about 1 of %ld answers (%s, seed %ld)\n",
+            run.seconds, options.baud, options.rate, options.kinds.c_str(), options.seed);
+    }
     std::printf("line_soak: faults made %s, noticed by the driver %ld, probes %ld\n",
                 fieldOf(run.counts, "made").c_str(), lines.noticed, lines.probes);
     std::printf("line_soak: records published %zu, out of step %zu\n", run.records.size(),
