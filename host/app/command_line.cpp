@@ -9,6 +9,7 @@ namespace host {
 const char* const kUsage =
     "usage: pallador-host CONFIG [--plugin PATH] [--debug LEVEL] [--frames N] [--seconds S]\n"
     "                     [--json] [--simulate]\n"
+    "       pallador-host calibrate CONFIG [--write] [--rest-seconds S] [--travel-seconds S]\n"
     "       pallador-host --version\n"
     "  --plugin PATH   the plug-in library (default: the configuration's plugin line, or\n"
     "                  the one next to this program)\n"

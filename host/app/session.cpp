@@ -73,11 +73,8 @@ Session::Session(SessionSettings settings)
     view_.port = port_;
     view_.logPath = settings_.logPath;
     for (const OptionText& option : settings_.config.options) {
-        std::string keyword = option.keyword;
-        for (char& c : keyword) {
-            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        }
-        view_.trackerConfigured = view_.trackerConfigured || keyword == "emulatetracker";
+        view_.trackerConfigured =
+            view_.trackerConfigured || isKeyword(option.keyword, "emulatetracker");
     }
 }
 
@@ -286,6 +283,57 @@ void Session::tick(bool changed) {
     std::fflush(settings_.out);
 }
 
+// The seconds bound holds even while a call is blocked on the line.
+std::thread Session::startWatch() {
+    if (settings_.seconds <= 0) {
+        return {};
+    }
+    return std::thread([this] {
+        while (!stop_.load()) {
+            if (elapsed() >= settings_.seconds) {
+                initRecord_.setRunning(false);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+}
+
+// One receive call and what it told; false once the run is to end.
+bool Session::receiveOnce(int& failures) {
+    initRecord_.clearMasks();
+    const auto callStart = std::chrono::steady_clock::now();
+    const std::int32_t result = device_->recvData(initRecord_.masks(), 0);
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - callStart).count();
+    std::cout.flush();
+    std::fflush(stdout);
+    UpdateMasks& masks = *initRecord_.masks();
+    const bool changed = anyMarked(masks.controller) || anyMarked(masks.tracker);
+    if (changed) {
+        collect();
+    }
+    if (!initRecord_.running()) {
+        return false;
+    }
+    if (result == 1) {
+        failures = 0;
+        if (changed || took < kProbeSeconds) {
+            ++windowFrames_;
+            setState("receiving from " + port_, true);
+        } else {
+            setState("waiting for the device on " + port_, true);
+        }
+    } else if (++failures >= kFailuresForOutage) {
+        failures = 0;
+        if (!recover()) {
+            return false;
+        }
+    }
+    tick(changed);
+    return true;
+}
+
 int Session::run() {
     begin_ = std::chrono::steady_clock::now();
     windowStart_ = begin_;
@@ -297,19 +345,7 @@ int Session::run() {
         note(plugin_->error());
         return 1;
     }
-    // The seconds bound holds even while a call is blocked on the line.
-    std::thread watch;
-    if (settings_.seconds > 0) {
-        watch = std::thread([this] {
-            while (!stop_.load()) {
-                if (elapsed() >= settings_.seconds) {
-                    initRecord_.setRunning(false);
-                    return;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-        });
-    }
+    std::thread watch = startWatch();
     const auto finish = [&](int status) {
         stop_.store(true);
         if (watch.joinable()) {
@@ -324,37 +360,7 @@ int Session::run() {
     }
     setState("waiting for the device on " + port_, true);
     int failures = 0;
-    while (!limitReached()) {
-        initRecord_.clearMasks();
-        const auto callStart = std::chrono::steady_clock::now();
-        const std::int32_t result = device_->recvData(initRecord_.masks(), 0);
-        const double took =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - callStart).count();
-        std::cout.flush();
-        std::fflush(stdout);
-        UpdateMasks& masks = *initRecord_.masks();
-        const bool changed = anyMarked(masks.controller) || anyMarked(masks.tracker);
-        if (changed) {
-            collect();
-        }
-        if (!initRecord_.running()) {
-            break;
-        }
-        if (result == 1) {
-            failures = 0;
-            if (changed || took < kProbeSeconds) {
-                ++windowFrames_;
-                setState("receiving from " + port_, true);
-            } else {
-                setState("waiting for the device on " + port_, true);
-            }
-        } else if (++failures >= kFailuresForOutage) {
-            failures = 0;
-            if (!recover()) {
-                break;
-            }
-        }
-        tick(changed);
+    while (!limitReached() && receiveOnce(failures)) {
     }
     const int status = finish(0);
     if (settings_.mode == OutputMode::live) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "device/CBase.h"
 #include "host/app/command_line.h"
@@ -54,6 +55,8 @@ public:
     void requestStop();
 
 private:
+    std::thread startWatch();
+    bool receiveOnce(int& failures);
     bool createDevice();
     void destroyDevice();
     bool recover();

@@ -1,0 +1,97 @@
+#include "host/app/device_reader.h"
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+namespace host {
+
+namespace {
+
+// A call that takes this long without news was probing for the device.
+constexpr double kProbeSeconds = 0.5;
+
+}  // namespace
+
+DeviceReader::DeviceReader(const std::string& pluginPath) : plugin_(pluginPath) {}
+
+DeviceReader::~DeviceReader() {
+    close();
+}
+
+const std::string& DeviceReader::loadError() const {
+    return plugin_.error();
+}
+
+bool DeviceReader::open(const HostConfig& config) {
+    close();
+    config_ = std::make_unique<hostkit::Config>(config.deviceName);
+    for (const OptionText& option : config.options) {
+        config_->add(option.lineNumber, option.keyword, option.arguments);
+    }
+    controllers_.setCount(0);
+    trackers_.setCount(0);
+    heard_ = false;
+    device_ = plugin_.createDev(config_->get(), nullptr);
+    if (device_ == nullptr) {
+        return false;
+    }
+    const bool initialised = device_->init(initRecord_.get()) == 1;
+    std::cout.flush();
+    std::fflush(stdout);
+    if (!initialised) {
+        close();
+        return false;
+    }
+    device_->configure();
+    device_->start();
+    return true;
+}
+
+void DeviceReader::close() {
+    if (device_ == nullptr) {
+        return;
+    }
+    device_->stop();
+    plugin_.deleteDev(device_);
+    device_ = nullptr;
+    std::cout.flush();
+    std::fflush(stdout);
+}
+
+std::optional<ConData> DeviceReader::nextFrame() {
+    if (device_ == nullptr) {
+        return std::nullopt;
+    }
+    initRecord_.clearMasks();
+    const auto start = std::chrono::steady_clock::now();
+    const std::int32_t result = device_->recvData(initRecord_.masks(), 0);
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::fflush(stdout);
+    // Until the first record the device is not known to be there; after it,
+    // a quick call read a frame even when nothing changed.
+    heard_ = heard_ || initRecord_.masks()->controller.isMarked(1);
+    if (result != 1 || !heard_ || took >= kProbeSeconds) {
+        return std::nullopt;
+    }
+    controllers_.lock();
+    std::optional<ConData> record;
+    if (const ConData* entry = controllers_.controller(1)) {
+        record = *entry;
+    }
+    controllers_.unlock();
+    return record;
+}
+
+std::optional<TraData> DeviceReader::tracker() {
+    trackers_.lock();
+    std::optional<TraData> pose;
+    if (trackers_.count() >= 1) {
+        pose = *trackers_.tracker(1);
+    }
+    trackers_.unlock();
+    return pose;
+}
+
+}  // namespace host
