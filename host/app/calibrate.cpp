@@ -152,11 +152,7 @@ int Calibration::openDevice(const HostConfig& config) {
 
 bool Calibration::awaitDevice() {
     say("Waiting for the device on %s ...\n", port_);
-    const auto start = Clock::now();
-    while (!stop_.load() && secondsSince(start) < kAnswerSeconds) {
-        if (reader_.nextFrame()) return true;
-    }
-    return false;
+    return reader_.awaitFrame(kAnswerSeconds);
 }
 
 // One frame's readings, or false when the call brought none.

@@ -31,7 +31,6 @@ bool DeviceReader::open(const HostConfig& config) {
     }
     controllers_.setCount(0);
     trackers_.setCount(0);
-    heard_ = false;
     device_ = plugin_.createDev(config_->get(), nullptr);
     if (device_ == nullptr) {
         return false;
@@ -69,10 +68,9 @@ std::optional<ConData> DeviceReader::nextFrame() {
     const double took =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::fflush(stdout);
-    // Until the first record the device is not known to be there; after it,
-    // a quick call read a frame even when nothing changed.
-    heard_ = heard_ || initRecord_.masks()->controller.isMarked(1);
-    if (result != 1 || !heard_ || took >= kProbeSeconds) {
+    // A probe waits a second for the device; a quick call read a frame,
+    // even one that changed nothing and so published nothing.
+    if (result != 1 || took >= kProbeSeconds) {
         return std::nullopt;
     }
     controllers_.lock();
@@ -82,6 +80,18 @@ std::optional<ConData> DeviceReader::nextFrame() {
     }
     controllers_.unlock();
     return record;
+}
+
+bool DeviceReader::awaitFrame(double seconds) {
+    const auto start = std::chrono::steady_clock::now();
+    while (!stopped() &&
+           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() <
+               seconds) {
+        if (nextFrame()) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::optional<TraData> DeviceReader::tracker() {

@@ -34,6 +34,8 @@ public:
     // One receive call: the controller record after it when the device
     // sent a frame, nothing when the call probed or failed.
     std::optional<ConData> nextFrame();
+    // Until the device sends a frame (true) or `seconds` have passed.
+    bool awaitFrame(double seconds);
     // The emulated tracker as it stands, if there is one.
     std::optional<TraData> tracker();
 
@@ -48,7 +50,6 @@ private:
     hostkit::InitRecord initRecord_{&trackers_, &controllers_};
     std::unique_ptr<hostkit::Config> config_;
     CBase* device_ = nullptr;
-    bool heard_ = false;
 };
 
 }  // namespace host
