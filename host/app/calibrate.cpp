@@ -32,8 +32,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Readings = std::array<ChannelReadings, kCalibratedChannels>;
 
-// The device has this long to answer before the run gives up on it.
-constexpr double kAnswerSeconds = 5;
+// The plug-in takes a few seconds to find a device that is there; after
+// this long it is not.
+constexpr double kAnswerSeconds = 10;
 constexpr int kBarWidth = 52;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(50);
 
@@ -68,7 +69,7 @@ HostConfig lineOnly(const HostConfig& config) {
 
 // The reach so far over the whole reading range: '=' reached, '+' the rest
 // point, '#' where the control is now.
-std::string reachBar(const ChannelReadings& travel, double rest, int now) {
+std::string reachBar(const ChannelReadings& travel, double rest, double now) {
     const auto cell = [](double reading) {
         return std::clamp(static_cast<int>(reading * kBarWidth / (kReadingMax + 1)), 0,
                           kBarWidth - 1);
@@ -96,8 +97,8 @@ private:
     bool awaitDevice();
     void readRest();
     void readTravel();
-    bool sample(std::array<int, kCalibratedChannels>& now);
-    void drawBars(const std::array<int, kCalibratedChannels>& now, bool again) const;
+    bool sample(std::array<double, kCalibratedChannels>& now);
+    void drawBars(const std::array<double, kCalibratedChannels>& now, bool again) const;
     int report(std::map<int, std::string>& curves) const;
     int writeCurves(const std::string& original, const std::map<int, std::string>& curves);
 
@@ -156,11 +157,11 @@ bool Calibration::awaitDevice() {
 }
 
 // One frame's readings, or false when the call brought none.
-bool Calibration::sample(std::array<int, kCalibratedChannels>& now) {
+bool Calibration::sample(std::array<double, kCalibratedChannels>& now) {
     const std::optional<ConData> record = reader_.nextFrame();
     if (!record) return false;
     for (int i = 0; i < kCalibratedChannels; ++i) {
-        const std::optional<int> reading =
+        const std::optional<double> reading =
             readingOfPublished(record->getValuator(static_cast<std::uint32_t>(i + 1)));
         if (!reading) return false;
         now[static_cast<std::size_t>(i)] = *reading;
@@ -174,7 +175,7 @@ void Calibration::readRest() {
         std::to_string(static_cast<int>(std::lround(run_.settings.restSeconds))));
     const auto start = Clock::now();
     double dotted = 0;
-    std::array<int, kCalibratedChannels> now{};
+    std::array<double, kCalibratedChannels> now{};
     while (!stop_.load() && secondsSince(start) < run_.settings.restSeconds) {
         if (sample(now)) {
             for (std::size_t i = 0; i < now.size(); ++i) rest_[i].add(now[i]);
@@ -187,12 +188,12 @@ void Calibration::readRest() {
     say(" done.\n");
 }
 
-void Calibration::drawBars(const std::array<int, kCalibratedChannels>& now, bool again) const {
+void Calibration::drawBars(const std::array<double, kCalibratedChannels>& now, bool again) const {
     std::string screen = again ? "\x1b[" + std::to_string(kCalibratedChannels) + "A" : "";
     for (std::size_t i = 0; i < now.size(); ++i) {
         char reach[64];
-        std::snprintf(reach, sizeof reach, "  %4d..%-4d  now %4d", travel_[i].low, travel_[i].high,
-                      now[i]);
+        std::snprintf(reach, sizeof reach, "  %4.0f..%-4.0f  now %4.0f", travel_[i].low,
+                      travel_[i].high, now[i]);
         screen += "  valuator " + std::to_string(i + 1) + " " +
                   reachBar(travel_[i], rest_[i].mean(), now[i]) + reach +
                   (run_.terminal ? "\x1b[K\n" : "\n");
@@ -220,8 +221,8 @@ void Calibration::readTravel() {
     }
     const auto start = Clock::now();
     auto drawn = Clock::time_point{};
-    std::array<int, kCalibratedChannels> now{};
-    for (std::size_t i = 0; i < now.size(); ++i) now[i] = static_cast<int>(rest_[i].mean());
+    std::array<double, kCalibratedChannels> now{};
+    for (std::size_t i = 0; i < now.size(); ++i) now[i] = rest_[i].mean();
     while (!stop_.load() && !entered->load() &&
            (!timed || secondsSince(start) < run_.settings.travelSeconds)) {
         if (sample(now)) {

@@ -89,8 +89,8 @@ std::string checkPublished(const ChannelCalibration& result) {
         return "its curve misses the ends of the travel in single precision";
     }
     const int centre = static_cast<int>(std::lround(result.rest));
-    const int band = result.deadBand ? result.noise : 0;
-    for (int reading = centre - band; reading <= centre + band; ++reading) {
+    const int from = result.deadBand ? result.restLow : centre;
+    for (int reading = from; reading <= (result.deadBand ? result.restHigh : centre); ++reading) {
         if (publishedThrough(result.a, reading) != 0.0f) {
             return "its curve does not hold the rest reading " + std::to_string(reading) + " at 0";
         }
@@ -98,9 +98,9 @@ std::string checkPublished(const ChannelCalibration& result) {
     return {};
 }
 
-std::string reachRefusal(const ChannelCalibration& result, const ChannelReadings& rest) {
-    const bool up = result.high - rest.high >= kMinimumReach;
-    const bool down = rest.low - result.low >= kMinimumReach;
+std::string reachRefusal(const ChannelCalibration& result) {
+    const bool up = result.high - result.restHigh >= kMinimumReach;
+    const bool down = result.restLow - result.low >= kMinimumReach;
     if (!up && !down) return "never moved";
     if (!up) return "moved only down, to " + std::to_string(result.low);
     if (!down) return "moved only up, to " + std::to_string(result.high);
@@ -122,16 +122,21 @@ float publishedThrough(const std::array<float, 4>& a, int reading) {
     return record.getValuator(1);
 }
 
-std::optional<int> readingOfPublished(float published) {
+std::optional<double> readingOfPublished(float published) {
     const int guess = static_cast<int>(std::lround((published + 1.0) / kStep));
+    double sum = 0;
+    int found = 0;
     for (int reading = std::max(guess - 1, 0); reading <= std::min(guess + 1, kReadingMax);
          ++reading) {
-        if (publishedThrough({0, 0, 1, 0}, reading) == published) return reading;
+        if (publishedThrough({0, 0, 1, 0}, reading) == published) {
+            sum += reading;
+            ++found;
+        }
     }
-    return std::nullopt;
+    return found > 0 ? std::optional<double>(sum / found) : std::nullopt;
 }
 
-void ChannelReadings::add(int reading) {
+void ChannelReadings::add(double reading) {
     ++count;
     sum += reading;
     low = std::min(low, reading);
@@ -146,11 +151,13 @@ ChannelCalibration calibrateChannel(const ChannelReadings& rest, const ChannelRe
         return result;
     }
     result.rest = rest.mean();
-    const int centre = static_cast<int>(std::lround(result.rest));
-    result.noise = std::max(centre - rest.low, rest.high - centre);
-    result.low = std::min(travel.low, rest.low);
-    result.high = std::max(travel.high, rest.high);
-    result.refusal = reachRefusal(result, rest);
+    result.noise =
+        static_cast<int>(std::lround(std::max(result.rest - rest.low, rest.high - result.rest)));
+    result.restLow = static_cast<int>(std::floor(rest.low));
+    result.restHigh = static_cast<int>(std::ceil(rest.high));
+    result.low = static_cast<int>(std::floor(std::min(travel.low, rest.low)));
+    result.high = static_cast<int>(std::ceil(std::max(travel.high, rest.high)));
+    result.refusal = reachRefusal(result);
     if (!result.ok()) return result;
 
     const double restValue = result.rest * kStep - 1.0;
@@ -158,8 +165,12 @@ ChannelCalibration calibrateChannel(const ChannelReadings& rest, const ChannelRe
     const double below = restValue - valueOfReading(result.low);
     const double straight = 2 / (above + below);
     std::optional<Cubic> curve;
-    if (wantDeadBand && result.noise > 0) {
-        curve = withDeadBand((result.noise + 1) * kStep, above, below, straight);
+    // A rest that showed more than one reading needs them all held at 0,
+    // with a count to spare where it wandered.
+    if (wantDeadBand && result.restHigh > result.restLow) {
+        const double margin = rest.high > rest.low ? 1 : 0.5;
+        const double band = std::max(result.rest - result.restLow, result.restHigh - result.rest);
+        curve = withDeadBand((band + margin) * kStep, above, below, straight);
         result.deadBand = curve.has_value();
     }
     if (!curve) curve = nearestStraight(above, below, straight);

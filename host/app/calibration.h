@@ -18,8 +18,9 @@ constexpr int kReadingMax = 1023;
 // The plug-in's value of a ten-bit reading, before any curve.
 float valueOfReading(int reading);
 // The reading behind a value published through the identity curve (three
-// decimals, truncated), or nothing when no reading gives that value.
-std::optional<int> readingOfPublished(float published);
+// decimals, truncated), or nothing when no reading gives that value. Both
+// 511 and 512 publish 0: that value reads as 511.5.
+std::optional<double> readingOfPublished(float published);
 // What the plug-in publishes for `reading` through the curve `a` (a3, a2, a1, a0).
 float publishedThrough(const std::array<float, 4>& a, int reading);
 
@@ -27,17 +28,19 @@ float publishedThrough(const std::array<float, 4>& a, int reading);
 struct ChannelReadings {
     long long count = 0;
     double sum = 0;
-    int low = kReadingMax;
-    int high = 0;
+    double low = kReadingMax;
+    double high = 0;
 
-    void add(int reading);
+    void add(double reading);
     double mean() const { return count > 0 ? sum / static_cast<double>(count) : 0; }
 };
 
 struct ChannelCalibration {
     double rest = 0;  // mean reading at rest
-    int noise = 0;    // counts the rest readings strayed from the mean's nearest reading
-    int low = 0;      // the travel's ends
+    int noise = 0;    // counts the rest readings strayed from their mean, rounded
+    int restLow = 0;  // the readings seen at rest
+    int restHigh = 0;
+    int low = 0;  // the travel's ends
     int high = 0;
     bool deadBand = false;     // the curve holds the noise at 0
     std::array<float, 4> a{};  // a3, a2, a1, a0
@@ -49,9 +52,9 @@ struct ChannelCalibration {
 constexpr int kMinimumReach = 32;
 
 // The curve of one channel from its rest and travel readings. With
-// `wantDeadBand`, readings within the rest noise (and a count beyond) are
-// published as 0 where one cubic can do that and still rise monotonically;
-// otherwise the curve is the one nearest a straight line.
+// `wantDeadBand`, every reading seen at rest (and a count beyond where the
+// rest was noisy) is published as 0 where one cubic can do that and still
+// rise monotonically; otherwise the curve is the one nearest a straight line.
 ChannelCalibration calibrateChannel(const ChannelReadings& rest, const ChannelReadings& travel,
                                     bool wantDeadBand);
 
