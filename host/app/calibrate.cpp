@@ -258,6 +258,11 @@ int Calibration::report(std::map<int, std::string>& curves) const {
                       channel.deadBand ? ", held at 0" : "");
         curves[i + 1] = scaleLine(i + 1, channel) + note;
         say("%s\n", std::string(head) + scaleLine(i + 1, channel));
+        if (channel.deadBandWanted && !channel.deadBand) {
+            say("%s",
+                "         its travel is too uneven about its rest for a rising cubic that "
+                "holds the rest readings at 0: they may read a little off 0\n");
+        }
     }
     if (leftOut.empty()) return 0;
     say("\npallador-host: valuator %s left out: move every control through its whole travel "

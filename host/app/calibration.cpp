@@ -33,6 +33,10 @@ Cubic throughEnds(double c1, double above, double below) {
     curve.c1 = c1;
     curve.c3 = (upper * below * below - lower * above * above) / determinant;
     curve.c2 = (lower * above * above * above + upper * below * below * below) / determinant;
+    // What is left of a term a straight line does not need is rounding.
+    constexpr double kRounding = 1e-6;
+    if (std::fabs(curve.c3) < kRounding) curve.c3 = 0;
+    if (std::fabs(curve.c2) < kRounding) curve.c2 = 0;
     return curve;
 }
 
@@ -116,7 +120,8 @@ float valueOfReading(int reading) {
 float publishedThrough(const std::array<float, 4>& a, int reading) {
     const double x = valueOfReading(reading);
     const double y = (a[0] * x * x * x + a[1] * x * x) + a[2] * x + a[3];
-    ConData record;
+    ConData record{};
+    record.reset();
     record.setValuatorCount(1);
     record.setValuator(1, static_cast<float>(y));
     return record.getValuator(1);
@@ -167,7 +172,8 @@ ChannelCalibration calibrateChannel(const ChannelReadings& rest, const ChannelRe
     std::optional<Cubic> curve;
     // A rest that showed more than one reading needs them all held at 0,
     // with a count to spare where it wandered.
-    if (wantDeadBand && result.restHigh > result.restLow) {
+    result.deadBandWanted = wantDeadBand && result.restHigh > result.restLow;
+    if (result.deadBandWanted) {
         const double margin = rest.high > rest.low ? 1 : 0.5;
         const double band = std::max(result.rest - result.restLow, result.restHigh - result.rest);
         curve = withDeadBand((band + margin) * kStep, above, below, straight);

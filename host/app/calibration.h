@@ -42,9 +42,10 @@ struct ChannelCalibration {
     int restHigh = 0;
     int low = 0;  // the travel's ends
     int high = 0;
-    bool deadBand = false;     // the curve holds the noise at 0
-    std::array<float, 4> a{};  // a3, a2, a1, a0
-    std::string refusal;       // why there is no curve ("never moved", ...)
+    bool deadBand = false;        // the curve holds every rest reading at 0
+    bool deadBandWanted = false;  // asked for and needed, held or not
+    std::array<float, 4> a{};     // a3, a2, a1, a0
+    std::string refusal;          // why there is no curve ("never moved", ...)
     bool ok() const { return refusal.empty(); }
 };
 
