@@ -233,22 +233,28 @@ void Calibration::readTravel() {
             drawn = Clock::now();
         }
     }
+    // Enter was echoed: one more line to go back over.
+    if (entered->load() && run_.terminal) say("\x1b[1A");
     drawBars(now, run_.terminal && drawn != Clock::time_point{});
 }
 
 // The table and the lines; kChannelLeftOut when a channel has no curve.
 int Calibration::report(std::map<int, std::string>& curves) const {
-    say("\nvaluator   rest  noise  travel     curve\n");
+    say("\nvaluator   rest  noise  travel\n");
     std::string leftOut;
     for (int i = 0; i < kCalibratedChannels; ++i) {
         const ChannelCalibration channel =
             calibrateChannel(rest_[static_cast<std::size_t>(i)],
                              travel_[static_cast<std::size_t>(i)], run_.settings.deadBand);
-        char head[96];
-        std::snprintf(head, sizeof head, "%8d %6.1f %6d  %4d..%-4d  ", i + 1, channel.rest,
-                      channel.noise, channel.low, channel.high);
+        char row[160];
+        std::snprintf(row, sizeof row, "%8d %6.1f %6d  %4d..%-4d  %s\n", i + 1, channel.rest,
+                      channel.noise, channel.low, channel.high,
+                      !channel.ok()            ? ("left out: it " + channel.refusal).c_str()
+                      : channel.deadBand       ? "rest readings held at 0"
+                      : channel.deadBandWanted ? "too uneven about its rest to hold it at 0"
+                                               : "");
+        say("%s", row);
         if (!channel.ok()) {
-            say("%s", std::string(head) + "left out: it " + channel.refusal + "\n");
             leftOut += (leftOut.empty() ? "" : ", ") + std::to_string(i + 1);
             continue;
         }
@@ -257,13 +263,9 @@ int Calibration::report(std::map<int, std::string>& curves) const {
                       channel.low, channel.high, channel.noise,
                       channel.deadBand ? ", held at 0" : "");
         curves[i + 1] = scaleLine(i + 1, channel) + note;
-        say("%s\n", std::string(head) + scaleLine(i + 1, channel));
-        if (channel.deadBandWanted && !channel.deadBand) {
-            say("%s",
-                "         its travel is too uneven about its rest for a rising cubic that "
-                "holds the rest readings at 0: they may read a little off 0\n");
-        }
     }
+    if (!curves.empty()) say("\nThe curves:\n");
+    for (const auto& [channel, line] : curves) say("%s\n", line.substr(0, line.find("  #")));
     if (leftOut.empty()) return 0;
     say("\npallador-host: valuator %s left out: move every control through its whole travel "
         "in step 2.\n",
