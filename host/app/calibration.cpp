@@ -103,6 +103,10 @@ std::string checkPublished(const ChannelCalibration& result) {
 }
 
 std::string reachRefusal(const ChannelCalibration& result) {
+    if (result.restHigh - result.restLow >= kMinimumReach) {
+        return "did not stay at rest in step 1 (it read " + std::to_string(result.restLow) + ".." +
+               std::to_string(result.restHigh) + ")";
+    }
     const bool up = result.high - result.restHigh >= kMinimumReach;
     const bool down = result.restLow - result.low >= kMinimumReach;
     if (!up && !down) return "never moved";

@@ -49,7 +49,8 @@ struct ChannelCalibration {
     bool ok() const { return refusal.empty(); }
 };
 
-// A reach of fewer counts than this on either side of rest is no travel.
+// A reach of fewer counts than this on either side of rest is no travel;
+// rest readings as far apart were no rest.
 constexpr int kMinimumReach = 32;
 
 // The curve of one channel from its rest and travel readings. With

@@ -82,6 +82,8 @@ TEST(Calibration, ChannelsThatDidNotTravelBothWaysAreLeftOutWithTheReason) {
               "moved only up, to 900");
     EXPECT_EQ(host::calibrateChannel(readings({512}), readings({20, 520}), true).refusal,
               "moved only down, to 20");
+    EXPECT_EQ(host::calibrateChannel(readings({300, 700}), readings({20, 1000}), true).refusal,
+              "did not stay at rest in step 1 (it read 300..700)");
     EXPECT_EQ(host::calibrateChannel(readings({}), readings({20, 520}), true).refusal,
               "sent no readings");
 }
