@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "host/app/calibration.h"
+#include "host/app/command_line.h"
 #include "host/app/curve_lines.h"
 #include "host/app/device_reader.h"
 #include "host/app/host_config.h"
@@ -37,12 +38,6 @@ using Readings = std::array<ChannelReadings, kCalibratedChannels>;
 constexpr double kAnswerSeconds = 10;
 constexpr int kBarWidth = 52;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(50);
-
-bool readSeconds(const std::string& text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return !text.empty() && *end == '\0' && std::isfinite(value) && value > 0;
-}
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();

@@ -32,6 +32,8 @@ bool readInteger(const std::string& text, long long low, long long& value) {
     return errno == 0 && *end == '\0' && value >= low;
 }
 
+}  // namespace
+
 bool readSeconds(const std::string& text, double& value) {
     if (text.empty()) {
         return false;
@@ -40,8 +42,6 @@ bool readSeconds(const std::string& text, double& value) {
     value = std::strtod(text.c_str(), &end);
     return *end == '\0' && std::isfinite(value) && value > 0;
 }
-
-}  // namespace
 
 CommandLineResult parseCommandLine(const std::vector<std::string>& arguments) {
     CommandLineResult result;
