@@ -148,7 +148,7 @@ int Calibration::openDevice(const HostConfig& config) {
 
 bool Calibration::awaitDevice() {
     say("Waiting for the device on %s ...\n", port_);
-    return reader_.awaitFrame(kAnswerSeconds);
+    return reader_.awaitFrame(kAnswerSeconds, &stop_);
 }
 
 // One frame's readings, or false when the call brought none.

@@ -82,9 +82,9 @@ std::optional<ConData> DeviceReader::nextFrame() {
     return record;
 }
 
-bool DeviceReader::awaitFrame(double seconds) {
+bool DeviceReader::awaitFrame(double seconds, const std::atomic<bool>* stop) {
     const auto start = std::chrono::steady_clock::now();
-    while (!stopped() &&
+    while (!stopped() && (stop == nullptr || !stop->load()) &&
            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() <
                seconds) {
         if (nextFrame()) {

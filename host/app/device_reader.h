@@ -3,6 +3,7 @@
 // after every frame the device sent.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,8 +35,9 @@ public:
     // One receive call: the controller record after it when the device
     // sent a frame, nothing when the call probed or failed.
     std::optional<ConData> nextFrame();
-    // Until the device sends a frame (true) or `seconds` have passed.
-    bool awaitFrame(double seconds);
+    // Until the device sends a frame (true), `seconds` have passed or
+    // `stop` is set.
+    bool awaitFrame(double seconds, const std::atomic<bool>* stop = nullptr);
     // The emulated tracker as it stands, if there is one.
     std::optional<TraData> tracker();
 
