@@ -1,5 +1,6 @@
 #include "host/app/device_reader.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -23,7 +24,7 @@ const std::string& DeviceReader::loadError() const {
     return plugin_.error();
 }
 
-bool DeviceReader::open(const HostConfig& config) {
+bool DeviceReader::open(const HostConfig& config, const CMessageH* log, bool running) {
     close();
     config_ = std::make_unique<hostkit::Config>(config.deviceName);
     for (const OptionText& option : config.options) {
@@ -31,10 +32,11 @@ bool DeviceReader::open(const HostConfig& config) {
     }
     controllers_.setCount(0);
     trackers_.setCount(0);
-    device_ = plugin_.createDev(config_->get(), nullptr);
+    device_ = plugin_.createDev(config_->get(), log);
     if (device_ == nullptr) {
         return false;
     }
+    initRecord_.setRunning(running);
     const bool initialised = device_->init(initRecord_.get()) == 1;
     std::cout.flush();
     std::fflush(stdout);
@@ -58,21 +60,55 @@ void DeviceReader::close() {
     std::fflush(stdout);
 }
 
-std::optional<ConData> DeviceReader::nextFrame() {
-    if (device_ == nullptr) {
-        return std::nullopt;
-    }
+std::int32_t DeviceReader::receive() {
     initRecord_.clearMasks();
-    const auto start = std::chrono::steady_clock::now();
+    if (device_ == nullptr) {
+        return -1;
+    }
     const std::int32_t result = device_->recvData(initRecord_.masks(), 0);
+    std::cout.flush();
+    std::fflush(stdout);
+    return result;
+}
+
+std::optional<ConData> DeviceReader::controllerWithId(std::uint32_t id) {
+    controllers_.lock();
+    std::optional<ConData> found;
+    for (std::uint32_t i = 1; i <= std::min(controllers_.count(), 32u) && !found; ++i) {
+        const ConData* entry = controllers_.controller(i);
+        if (entry != nullptr && entry->getId() == id) {
+            found = *entry;
+        }
+    }
+    controllers_.unlock();
+    return found;
+}
+
+std::optional<TraData> DeviceReader::trackerWithId(std::uint32_t id) {
+    trackers_.lock();
+    std::optional<TraData> found;
+    for (std::uint32_t i = 1; i <= std::min(trackers_.count(), 32u) && !found; ++i) {
+        const TraData* entry = trackers_.tracker(i);
+        if (entry != nullptr && entry->getId() == id) {
+            found = *entry;
+        }
+    }
+    trackers_.unlock();
+    return found;
+}
+
+std::optional<ConData> DeviceReader::nextFrame() {
+    const auto start = std::chrono::steady_clock::now();
+    const std::int32_t result = receive();
     const double took =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::fflush(stdout);
     // A probe waits a second for the device; a quick call read a frame,
     // even one that changed nothing and so published nothing.
     if (result != 1 || took >= kProbeSeconds) {
         return std::nullopt;
     }
+    // The device's own entry, also before it has published anything: a
+    // device whose first frame matched the blank record has not.
     controllers_.lock();
     std::optional<ConData> record;
     if (const ConData* entry = controllers_.controller(1)) {
