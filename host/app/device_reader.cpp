@@ -12,6 +12,23 @@ namespace {
 // A call that takes this long without news was probing for the device.
 constexpr double kProbeSeconds = 0.5;
 
+// The entry of that id in the storage, read under its mutex.
+template <typename Record>
+std::optional<Record> entryWithId(hostkit::Storage& storage,
+                                  Record* (hostkit::Storage::*entry)(std::uint32_t),
+                                  std::uint32_t id) {
+    storage.lock();
+    std::optional<Record> found;
+    for (std::uint32_t i = 1; i <= std::min(storage.count(), 32u) && !found; ++i) {
+        const Record* record = (storage.*entry)(i);
+        if (record != nullptr && record->getId() == id) {
+            found = *record;
+        }
+    }
+    storage.unlock();
+    return found;
+}
+
 }  // namespace
 
 DeviceReader::DeviceReader(const std::string& pluginPath) : plugin_(pluginPath) {}
@@ -72,29 +89,11 @@ std::int32_t DeviceReader::receive() {
 }
 
 std::optional<ConData> DeviceReader::controllerWithId(std::uint32_t id) {
-    controllers_.lock();
-    std::optional<ConData> found;
-    for (std::uint32_t i = 1; i <= std::min(controllers_.count(), 32u) && !found; ++i) {
-        const ConData* entry = controllers_.controller(i);
-        if (entry != nullptr && entry->getId() == id) {
-            found = *entry;
-        }
-    }
-    controllers_.unlock();
-    return found;
+    return entryWithId(controllers_, &hostkit::Storage::controller, id);
 }
 
 std::optional<TraData> DeviceReader::trackerWithId(std::uint32_t id) {
-    trackers_.lock();
-    std::optional<TraData> found;
-    for (std::uint32_t i = 1; i <= std::min(trackers_.count(), 32u) && !found; ++i) {
-        const TraData* entry = trackers_.tracker(i);
-        if (entry != nullptr && entry->getId() == id) {
-            found = *entry;
-        }
-    }
-    trackers_.unlock();
-    return found;
+    return entryWithId(trackers_, &hostkit::Storage::tracker, id);
 }
 
 std::optional<ConData> DeviceReader::nextFrame() {
