@@ -124,7 +124,7 @@ void Calibration::pluginSaid() const {
 // with identity curves: 0, or the exit status of a refusal.
 int Calibration::openDevice(const HostConfig& config) {
     const std::string& path = run_.settings.configPath;
-    if (!reader_.loadError().empty()) {
+    if (!reader_.loaded()) {
         say("pallador-host: %s\n", reader_.loadError());
         return 1;
     }
