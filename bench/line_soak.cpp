@@ -1,13 +1,19 @@
 // The plug-in as a host drives it, against the simulator in its fresh mode
 // (valuator 1 counts 0..1023 frame by frame, the others at 512, every button
-// released) with random line faults: how many faults the driver noticed,
+// released), or with --noise N at rest with noise (every valuator wandering
+// within 512 +- N), with random line faults: how many faults the driver noticed,
 // how many records it published out of step, and how long it took to be
 // back in step. Native only: the fault times (the simulator's
 // CLOCK_MONOTONIC) and the host's record times are on one clock.
 //
 //   tests/with_sim.sh SIMULATOR -- line_soak [--seconds N] [--baud B] [--rate R]
-//                                            [--seed S] [--kinds K] [--plugin PATH]
+//                                            [--seed S] [--kinds K] [--noise N]
+//                                            [--answer-delay MS] [--latency MS]
+//                                            [--plugin PATH]
 //
+// --answer-delay has the device answer MS ms after each request; --latency
+// puts a USB adapter's latency timer of MS ms behind the line. R 0: no
+// faults at all, so every "Out of step" line is a false alarm. Otherwise
 // R: one answer in R on average gets a fault, of a kind drawn from K (a
 // comma list of lose,stray,corrupt; default lose,stray). One key=value line,
 // then a summary for people, on standard output. The plug-in's output is
@@ -48,6 +54,9 @@ struct Options {
     long rate = 100;
     long seed = 1;
     std::string kinds = "lose,stray";
+    int noise = 0;
+    int answerDelay = 0;
+    int latency = 0;
     std::string plugin = PALLADOR_PLUGIN_PATH;
 };
 
@@ -105,13 +114,20 @@ bool parseOptions(int argc, char** argv, Options& options) {
             options.seed = std::atol(value);
         } else if (arg == "--kinds") {
             options.kinds = value;
+        } else if (arg == "--answer-delay") {
+            options.answerDelay = std::atoi(value);
+        } else if (arg == "--latency") {
+            options.latency = std::atoi(value);
+        } else if (arg == "--noise") {
+            options.noise = std::atoi(value);
         } else if (arg == "--plugin") {
             options.plugin = value;
         } else {
             return false;
         }
     }
-    return argc % 2 == 1 && options.seconds > 0.0 && options.baud > 0 && options.rate >= 1;
+    return argc % 2 == 1 && options.seconds > 0.0 && options.baud > 0 && options.rate >= 0 &&
+           options.noise >= 0 && options.noise <= 64;
 }
 
 // "ok T:KIND:POS ..." appended to `faults`.
@@ -132,19 +148,23 @@ void readFaultLog(SimControl& sim, std::vector<Fault>& faults) {
 // Whether each published record is the device's own frame read in step: all
 // buttons released, valuators 2 to 6 at 512, valuator 1 a count that can
 // follow the last one in step (frames may have been dropped meanwhile, about
-// one per frame time, so the gap allowed grows with the time since).
+// one per frame time, so the gap allowed grows with the time since). A noisy
+// device at rest: every valuator within its noise of 512.
 class InStepJudge {
 public:
-    explicit InStepJudge(int baud)
+    InStepJudge(int baud, int noise)
         : words_(bench::storedToWord()),
           centre_(bench::storedValuator(512)),
-          frameMicroseconds_(140'000'000 / baud) {}
+          frameMicroseconds_(140'000'000 / baud),
+          noise_(noise) {}
 
-    // The frame word of valuator 1, or -1 when the record is out of step.
+    // The frame word of valuator 1 (0 for a noisy device at rest), or -1
+    // when the record is out of step.
     int judge(const ConData& entry, std::int64_t at) {
         for (const std::uint8_t byte : entry.buttons) {
             if (byte != 0) return -1;
         }
+        if (noise_ > 0) return withinNoise(entry) ? 0 : -1;
         for (int v = 1; v < 6; ++v) {
             if (entry.valuators[v] != centre_) return -1;
         }
@@ -166,10 +186,25 @@ public:
         return word;
     }
 
+    std::int64_t frameMicroseconds() const { return frameMicroseconds_; }
+    bool noisy() const { return noise_ > 0; }
+
 private:
+    bool withinNoise(const ConData& entry) const {
+        for (int v = 0; v < 6; ++v) {
+            const auto found = words_.find(entry.valuators[v]);
+            if (found == words_.end()) return false;
+            // 511 and 512 store alike: either is within the noise.
+            const int word = found->second < 0 ? 512 : found->second;
+            if (word < 512 - noise_ || word > 512 + noise_) return false;
+        }
+        return true;
+    }
+
     std::map<std::uint32_t, int> words_;
     std::uint32_t centre_;
     std::int64_t frameMicroseconds_;
+    int noise_;
     int lastWord_ = -1;
     std::int64_t lastAt_ = 0;
 };
@@ -186,9 +221,18 @@ struct Recovery {
 // later, so neither the frame before the fault nor an answer that the fault
 // left whole (a stray after its last byte) counts as recovery. Null when
 // none came.
-const Record* recoveredBy(const std::vector<Record>& records, const Fault& fault) {
-    const auto after = std::upper_bound(records.begin(), records.end(), fault.at,
+// A noisy device at rest names no frame: there the first record in step two
+// frame times after the fault counts.
+const Record* recoveredBy(const std::vector<Record>& records, const Fault& fault,
+                          const InStepJudge& judge) {
+    const std::int64_t from = fault.at + (judge.noisy() ? 2 * judge.frameMicroseconds() : 0);
+    const auto after = std::upper_bound(records.begin(), records.end(), from,
                                         [](std::int64_t t, const Record& r) { return t < r.at; });
+    if (judge.noisy()) {
+        const auto found =
+            std::find_if(after, records.end(), [](const Record& r) { return r.word >= 0; });
+        return found == records.end() ? nullptr : &*found;
+    }
     int before = -1;
     for (auto it = after; it != records.begin() && before < 0;) {
         --it;
@@ -205,11 +249,11 @@ const Record* recoveredBy(const std::vector<Record>& records, const Fault& fault
 // Recovery per fault, and the longest stretch from a fault to its recovery
 // with overlapping stretches joined.
 Recovery summariseRecovery(const std::vector<Record>& records, const std::vector<Fault>& faults,
-                           std::int64_t end) {
+                           std::int64_t end, const InStepJudge& judge) {
     Recovery summary;
     std::vector<std::pair<std::int64_t, std::int64_t>> stretches;
     for (const Fault& fault : faults) {
-        const Record* record = recoveredBy(records, fault);
+        const Record* record = recoveredBy(records, fault, judge);
         if (record == nullptr) {
             ++summary.unrecovered;
             stretches.emplace_back(fault.at, end);
@@ -270,7 +314,11 @@ void receive(CBase* device, UpdateMasks* masks, const ConData* entry, InStepJudg
 
 bool soak(const hostkit::Plugin& plugin, SimControl& sim, const std::string& port,
           const Options& options, Run& run) {
-    if (!ok(sim, "reset") || !ok(sim, "mode fresh")) {
+    const std::string played =
+        options.noise > 0 ? "noise " + std::to_string(options.noise) : std::string("mode fresh");
+    if (!ok(sim, "reset") || !ok(sim, played) ||
+        !ok(sim, "answer-delay " + std::to_string(options.answerDelay)) ||
+        !ok(sim, "latency " + std::to_string(options.latency))) {
         std::fprintf(stderr, "line_soak: the simulator refused its set-up\n");
         return false;
     }
@@ -284,12 +332,14 @@ bool soak(const hostkit::Plugin& plugin, SimControl& sim, const std::string& por
         bench::startDevice(plugin, config, initRecord, &hostLog, port, options.baud, "line_soak");
     if (device == nullptr) return false;
     UpdateMasks* masks = initRecord.masks();
-    InStepJudge judge(options.baud);
+    InStepJudge judge(options.baud, options.noise);
     const std::int64_t warmEnd = monotonicMicroseconds() + kWarmUpMicroseconds;
     while (monotonicMicroseconds() < warmEnd) device->recvData(masks, 0);
 
-    const std::string faults = "faults " + std::to_string(options.rate) + ' ' +
-                               std::to_string(options.seed) + ' ' + options.kinds;
+    const std::string faults = options.rate == 0
+                                   ? std::string("faults off")
+                                   : "faults " + std::to_string(options.rate) + ' ' +
+                                         std::to_string(options.seed) + ' ' + options.kinds;
     if (!ok(sim, faults)) {
         std::fprintf(stderr, "line_soak: the simulator refused \"%s\"\n", faults.c_str());
         bench::endDevice(plugin, device);
@@ -324,7 +374,8 @@ std::string fixed(double value) {
 }
 
 void report(const Options& options, const Run& run, const LineCounter& lines) {
-    const Recovery recovery = summariseRecovery(run.records, run.faults, run.end);
+    const Recovery recovery = summariseRecovery(run.records, run.faults, run.end,
+                                                InStepJudge(options.baud, options.noise));
     const auto outOfStep = static_cast<std::size_t>(std::count_if(
         run.records.begin(), run.records.end(), [](const Record& r) { return r.word < 0; }));
     const double median = quantile(recovery.milliseconds, 0.5);
@@ -338,6 +389,9 @@ void report(const Options& options, const Run& run, const LineCounter& lines) {
     add("rate", std::to_string(options.rate));
     add("seed", std::to_string(options.seed));
     add("kinds", options.kinds);
+    add("noise", std::to_string(options.noise));
+    add("answer_delay", std::to_string(options.answerDelay));
+    add("latency", std::to_string(options.latency));
     add("calls", std::to_string(run.calls));
     add("failed", std::to_string(run.failedCalls));
     add("published", std::to_string(run.records.size()));
@@ -378,6 +432,7 @@ int main(int argc, char** argv) {
     if (!parseOptions(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: line_soak [--seconds N] [--baud B] [--rate R] [--seed S] [--kinds K]\n"
+                     "                 [--noise N] [--answer-delay MS] [--latency MS]\n"
                      "                 [--plugin PATH]\n"
                      "(run through tests/with_sim.sh, which starts the simulator)\n");
         return 2;

@@ -44,20 +44,31 @@ private:
     // without data (a probe, or the line found again); or a failure, the
     // run flag cleared included.
     enum class FrameRead { complete, noData, failed };
-    enum class WordRead { whole, half, silent };
+    // How collecting one frame ended: whole; a silent word (the probe
+    // decides); bytes lost or gained (the frame is found again); the run
+    // flag cleared in the middle; a failure.
+    enum class Collected { whole, silent, broken, stopped, failed };
+    enum class Drain { quiet, endless, stopped, failed };
 
     std::int32_t initSteps(InitInfo* info);
     bool readDeviceOptions();
     bool setUpTrackerEmulation();
     bool running() const;
-    // Framing (framing.cpp): one word at a time, the early request and the
-    // step check, until a whole frame lies in `buttons` and `valuators`.
+    // Framing (framing.cpp): whole frames into `frameBytes`, the early
+    // request and the step check, until a frame in step lies decoded in
+    // `buttons` and `valuators`.
     FrameRead readFrame();
-    WordRead readWord(std::uint16_t& word, bool quiet);
-    FrameRead closeQuietFrame();
-    FrameRead resynchronise();
-    bool drainLine();
-    bool sendRequest();
+    Collected collectFrame(bool quiet);
+    std::int32_t readFirstWord();
+    Collected quietFrameCutShort(std::int32_t count);
+    Collected closeQuietFrame();
+    FrameRead afterBrokenFrame(Collected got);
+    FrameRead findFrameAgain(bool fault);
+    Drain drainLine();
+    // `onItsOwn`: not the early request, so the answer's time can be seen.
+    bool sendRequest(bool onItsOwn);
+    void decodeFrame();
+    FrameRead detect();
     ProbeResult probe();
     // Publication (receive.cpp).
     void printReadings() const;
@@ -84,10 +95,14 @@ private:
     std::int32_t baudRate = kDefaultBaudRate;
     std::uint16_t rawWords[kRawWords] = {};
     bool detected = false;
+    frame::Bytes frameBytes{};
     StepCheck stepCheck;
+    LineTiming lineTiming;
+    // When the last request went out on its own; 0 after an early one.
+    std::int64_t ownRequestAt = 0;
     // The run flag ended a call in the middle of a frame: the rest of it,
     // and the frame asked for early, are still on their way.
-    bool frameAbandoned = false;
+    bool streamInterrupted = false;
     std::int32_t* runFlag = nullptr;
     DeviceConfig* config = nullptr;
     std::int32_t emulatedTrackers = 0;

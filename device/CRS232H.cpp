@@ -170,18 +170,12 @@ std::int32_t CRS232H::readPort(void* buffer, std::int32_t count) {
     return static_cast<std::int32_t>(got);
 }
 
-std::int32_t CRS232H::readPortWithin(void* buffer, std::int32_t count, std::uint32_t milliseconds) {
-    platform::CommTimeouts shortWait = workingAttributes.timeouts;
-    shortWait.ReadIntervalTimeout = 0;
-    shortWait.ReadTotalTimeoutMultiplier = 0;
-    shortWait.ReadTotalTimeoutConstant = milliseconds;
-    if (!line.setTimeouts(shortWait)) {
-        reportSystemError(kSetTimeoutsFailed);
-        return 0;
+std::int32_t CRS232H::readPortFor(void* buffer, std::int32_t count, std::uint32_t milliseconds) {
+    const std::uint32_t wanted = count > 0 ? static_cast<std::uint32_t>(count) : 0;
+    std::uint32_t got = 0;
+    if (!line.readFor(buffer, wanted, milliseconds, got)) {
+        reportSystemError(kReadFailed);
+        return -1;
     }
-    const std::int32_t got = readPort(buffer, count);
-    if (!line.setTimeouts(workingAttributes.timeouts)) {
-        reportSystemError(kSetTimeoutsFailed);
-    }
-    return got;
+    return static_cast<std::int32_t>(got);
 }

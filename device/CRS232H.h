@@ -35,9 +35,10 @@ public:
     bool flushPort();
     std::int32_t writePort(const void* bytes, std::int32_t count);
     std::int32_t readPort(void* buffer, std::int32_t count);
-    // readPort with a total time-out of its own for this call; the working
-    // settings' time-outs are in force again when it returns.
-    std::int32_t readPortWithin(void* buffer, std::int32_t count, std::uint32_t milliseconds);
+    // Up to `count` bytes in one call, waiting at most `milliseconds` in all
+    // whatever the working time-outs say (which the next readPort keeps).
+    // Unlike readPort it tells a failure (reported, -1) from a silent line.
+    std::int32_t readPortFor(void* buffer, std::int32_t count, std::uint32_t milliseconds);
 
     // The line holds no system handle while closed, after a failed open too.
     bool isOpen() const { return line.isOpen(); }

@@ -13,6 +13,14 @@ constexpr float kValuatorStep = 2.0f / 1023.0f;
 
 }  // namespace
 
+Words wordsOf(const Bytes& bytes) {
+    Words words{};
+    for (int n = 0; n < kWords; ++n) {
+        words[n] = static_cast<std::uint16_t>(bytes[2 * n] << 8 | bytes[2 * n + 1]);
+    }
+    return words;
+}
+
 void decodeButtons(std::uint16_t word, std::int32_t (&states)[kButtons]) {
     for (int n = 0; n < kButtons; ++n) {
         states[n] = ((word >> kButtonBit[n]) & 1) == 0 ? 1 : 0;

@@ -2,6 +2,7 @@
 // the twelve buttons (active low), words 1 to 6 the valuators (0 to 1023).
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace frame {
@@ -11,6 +12,12 @@ constexpr int kWords = 7;
 constexpr int kBytes = 2 * kWords;
 constexpr int kButtons = 12;
 constexpr int kValuators = 6;
+
+using Bytes = std::array<std::uint8_t, kBytes>;
+using Words = std::array<std::uint16_t, kWords>;
+
+// The frame's words as they came, high byte first.
+Words wordsOf(const Bytes& bytes);
 
 // Button n (1..12) goes to states[n - 1]: 1 pressed (bit 0), 0 released.
 void decodeButtons(std::uint16_t word, std::int32_t (&states)[kButtons]);

@@ -1,131 +1,216 @@
-// Framing of the device's answers: each call reads the frame asked for by
-// the call before, one word at a time, asks for the next frame as soon as
-// word 0 is in, and checks that the words are still in step (step_check.h).
-// While the device has not answered, a call probes for it instead.
+// Framing of the device's answers. In steady state a call collects the
+// frame asked for by the call before: word 0, then at once the request for
+// the next frame (the device samples it while we work), then the rest in one
+// read. The step check (step_check.h) decides whether a whole frame may
+// reach the host. While the device has not answered, a call probes for it.
+#include <algorithm>
+
 #include "device/CPallador.h"
 #include "device/CRS232H.h"
-#include "device/frame.h"
 
 namespace {
 
 constexpr int kProbeGiveUp = 100;
 constexpr std::uint32_t kProbeSleepMilliseconds = 1000;
+// How long each byte of a frame may keep the device waiting.
+constexpr std::uint32_t kByteWaitMilliseconds = 1000;
+// Frames a call may read to have one confirmed; it never reads without end.
+constexpr int kFramesPerCall = 4;
+constexpr int kWordBytes = 2;
+constexpr int kRestBytes = frame::kBytes - kWordBytes;
+
+std::int64_t now() {
+    return platform::monotonicMicroseconds();
+}
 
 }  // namespace
 
 CPallador::FrameRead CPallador::readFrame() {
-    int position = 0;
-    bool quiet = false;
-    while (running()) {
-        if (frameAbandoned) {
-            frameAbandoned = false;
-            return resynchronise();
+    if (streamInterrupted) {
+        streamInterrupted = false;
+        return findFrameAgain(false);
+    }
+    for (int frames = 0; frames < kFramesPerCall && running(); ++frames) {
+        const bool quiet = stepCheck.wantsQuietFrame(now());
+        const Collected got = collectFrame(quiet);
+        if (got != Collected::whole) {
+            return afterBrokenFrame(got);
         }
-        std::uint16_t word = 0;
-        const WordRead got = readWord(word, quiet);
-        rawWords[position] = word;
-        // A word short of a byte after a whole second is a device gone, as
-        // is a silent one. A quiet frame waits only briefly for its bytes:
-        // a word short there is the trace of a byte lost earlier.
-        if (!detected || (got != WordRead::whole && !quiet)) {
-            switch (probe()) {
-                case ProbeResult::failed:
-                    return FrameRead::failed;
-                case ProbeResult::detected:
-                    stepCheck.restart(platform::monotonicMicroseconds());
-                    return FrameRead::noData;
-                case ProbeResult::absent:
-                    return FrameRead::noData;
-                case ProbeResult::streaming:
-                    continue;
-            }
-        }
-        if (got != WordRead::whole) {
-            return resynchronise();
-        }
-        if (position == 0) {
-            quiet = stepCheck.wantsQuietFrame(word, platform::monotonicMicroseconds());
-            // Ask for the next frame now, so the device samples it while we
-            // read and process the rest of this one.
-            if (!quiet && !sendRequest()) {
-                return FrameRead::failed;
-            }
-            frame::decodeButtons(word, buttons);
-        } else if (StepCheck::fitsValuator(word)) {
-            valuators[position - 1] = frame::decodeValuator(word);
-        } else {
-            return resynchronise();
-        }
-        if (++position == frame::kWords) {
-            return quiet ? closeQuietFrame() : FrameRead::complete;
+        switch (stepCheck.judge(frame::wordsOf(frameBytes), quiet, now())) {
+            case StepCheck::Verdict::publish:
+                decodeFrame();
+                return FrameRead::complete;
+            case StepCheck::Verdict::confirm:
+                break;
+            case StepCheck::Verdict::outOfStep:
+                return findFrameAgain(true);
         }
     }
-    if (position > 0) {
-        frameAbandoned = true;
-    }
-    return FrameRead::failed;
+    return running() ? FrameRead::noData : FrameRead::failed;
 }
 
-CPallador::WordRead CPallador::readWord(std::uint16_t& word, bool quiet) {
-    std::uint8_t bytes[2] = {};
-    std::int32_t got = 0;
-    for (std::uint8_t& byte : bytes) {
-        got += quiet ? serialPort->readPortWithin(&byte, 1,
-                                                  step_timing::quietByteMilliseconds(baudRate))
-                     : serialPort->readPort(&byte, 1);
+// Word 0 waits as long as the device may take; the rest of the frame then
+// follows back to back.
+CPallador::Collected CPallador::collectFrame(bool quiet) {
+    const std::int64_t asked = ownRequestAt;
+    const std::int64_t readFrom = now();
+    const std::int32_t head = readFirstWord();
+    if (!detected || head == 0) {
+        return Collected::silent;
     }
-    word = static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
-    return got == 2 ? WordRead::whole : got == 1 ? WordRead::half : WordRead::silent;
+    if (head < kWordBytes) {
+        return quiet ? Collected::broken : Collected::silent;
+    }
+    if (asked != 0) {
+        lineTiming.answerSeen(asked, readFrom, now());
+    }
+    if (!quiet && !sendRequest(false)) {
+        return Collected::failed;
+    }
+    if (!running()) {
+        streamInterrupted = true;
+        return Collected::stopped;
+    }
+    const std::int32_t rest =
+        serialPort->readPortFor(frameBytes.data() + kWordBytes, kRestBytes,
+                                quiet ? lineTiming.quietRestMilliseconds() : kByteWaitMilliseconds);
+    if (rest < kRestBytes) {
+        return quiet ? quietFrameCutShort(kWordBytes + std::max(rest, 0)) : Collected::silent;
+    }
+    return quiet ? closeQuietFrame() : Collected::whole;
+}
+
+// Each byte waits as long as the device may take, so a silent device is
+// told by two whole waits. A read the system failed has been reported by
+// the port and brought nothing: the word is silent, and the probe that
+// follows finds out whether the line is still there.
+std::int32_t CPallador::readFirstWord() {
+    std::int32_t got = 0;
+    for (int attempt = 0; attempt < kWordBytes && got < kWordBytes; ++attempt) {
+        got += std::max(0, serialPort->readPortFor(frameBytes.data() + got, kWordBytes - got,
+                                                   kByteWaitMilliseconds));
+    }
+    return got;
+}
+
+// A quiet frame short of a byte is the trace of one lost earlier. Short of
+// whole words, it is a device that went silent, told as any silent word is.
+CPallador::Collected CPallador::quietFrameCutShort(std::int32_t count) {
+    if (count % kWordBytes != 0) {
+        return Collected::broken;
+    }
+    std::uint8_t late = 0;
+    return serialPort->readPortFor(&late, 1, kByteWaitMilliseconds) > 0 ? Collected::broken
+                                                                        : Collected::silent;
 }
 
 // Nothing was asked for after a quiet frame: a byte that still comes is one
-// gained earlier, and the frame just read was made of halves.
-CPallador::FrameRead CPallador::closeQuietFrame() {
+// gained earlier, and the frame just read was made of halves. A read the
+// system failed proves no silence: the probe finds out what is left.
+CPallador::Collected CPallador::closeQuietFrame() {
     std::uint8_t stray = 0;
-    if (serialPort->readPortWithin(&stray, 1, step_timing::strayWaitMilliseconds(baudRate)) != 0) {
-        return resynchronise();
+    const std::int32_t got = serialPort->readPortFor(&stray, 1, lineTiming.strayWaitMilliseconds());
+    if (got != 0) {
+        return got < 0 ? Collected::silent : Collected::broken;
     }
-    if (!sendRequest()) {
-        return FrameRead::failed;
+    return sendRequest(true) ? Collected::whole : Collected::failed;
+}
+
+CPallador::FrameRead CPallador::afterBrokenFrame(Collected got) {
+    switch (got) {
+        case Collected::silent:
+            return detect();
+        case Collected::broken:
+            return findFrameAgain(true);
+        default:
+            return FrameRead::failed;
     }
-    stepCheck.confirm(rawWords[0], platform::monotonicMicroseconds());
-    return FrameRead::complete;
 }
 
 // Drops what is left of the old stream and asks for a fresh frame, which the
-// next call reads. The frame in hand is never published.
-CPallador::FrameRead CPallador::resynchronise() {
-    log->debug("CPallador: Out of step, finding the frame again.", true);
-    if (!drainLine()) {
-        // A device that never falls quiet is left to the probe.
-        detected = false;
-        return FrameRead::noData;
+// next call reads. The frame in hand is never published. A call that the run
+// flag ended in the middle of a frame left its rest on the line: that is no
+// fault, and goes without a word.
+CPallador::FrameRead CPallador::findFrameAgain(bool fault) {
+    if (fault) {
+        log->debug("CPallador: Out of step, finding the frame again.", true);
     }
-    if (!sendRequest()) {
+    switch (drainLine()) {
+        case Drain::failed:
+            return FrameRead::failed;
+        case Drain::stopped:
+            streamInterrupted = true;
+            return FrameRead::failed;
+        case Drain::endless:
+            // A device that never falls quiet is left to the probe.
+            detected = false;
+            return FrameRead::noData;
+        case Drain::quiet:
+            break;
+    }
+    if (!sendRequest(true)) {
         return FrameRead::failed;
     }
-    stepCheck.restart(platform::monotonicMicroseconds());
+    stepCheck.restartAfterResync(now());
     return FrameRead::noData;
 }
 
-bool CPallador::drainLine() {
-    const std::uint32_t gap = step_timing::drainGapMilliseconds(baudRate);
-    for (int count = 0; count < kProbeGiveUp; ++count) {
-        std::uint8_t discarded = 0;
-        if (serialPort->readPortWithin(&discarded, 1, gap) == 0) {
-            return true;
+CPallador::Drain CPallador::drainLine() {
+    const std::uint32_t gap = lineTiming.drainGapMilliseconds();
+    std::uint8_t discarded[frame::kBytes];
+    for (int count = 0; count < kProbeGiveUp;) {
+        if (!running()) {
+            return Drain::stopped;
         }
+        const std::int32_t got = serialPort->readPortFor(discarded, sizeof discarded, gap);
+        if (got <= 0) {
+            return got < 0 ? Drain::failed : Drain::quiet;
+        }
+        count += got;
     }
-    return false;
+    return Drain::endless;
 }
 
-bool CPallador::sendRequest() {
+bool CPallador::sendRequest(bool onItsOwn) {
     const std::uint8_t request = frame::kRequestByte;
     if (serialPort->writePort(&request, 1) == 0) {
         log->error("CPallador: Sending error occured.", true);
         return false;
     }
+    ownRequestAt = onItsOwn ? now() : 0;
     return true;
+}
+
+void CPallador::decodeFrame() {
+    const frame::Words words = frame::wordsOf(frameBytes);
+    std::copy(words.begin(), words.end(), rawWords);
+    frame::decodeButtons(words[0], buttons);
+    for (int n = 0; n < frame::kValuators; ++n) {
+        valuators[n] = frame::decodeValuator(words[n + 1]);
+    }
+}
+
+// Probes until the device answers or is found absent; a device that streams
+// without pause is probed again after a word, until it falls silent or the
+// run flag is cleared.
+CPallador::FrameRead CPallador::detect() {
+    while (running()) {
+        switch (probe()) {
+            case ProbeResult::failed:
+                return FrameRead::failed;
+            case ProbeResult::detected:
+                stepCheck.restartAfterDetection(frame::wordsOf(frameBytes), now());
+                return FrameRead::noData;
+            case ProbeResult::absent:
+                return FrameRead::noData;
+            case ProbeResult::streaming:
+                if (readFirstWord() < 0) {
+                    return FrameRead::failed;
+                }
+                break;
+        }
+    }
+    return FrameRead::failed;
 }
 
 CPallador::ProbeResult CPallador::probe() {
@@ -135,20 +220,25 @@ CPallador::ProbeResult CPallador::probe() {
         log->error("CPallador: Flushing IO error occured.", true);
         return ProbeResult::failed;
     }
-    if (!sendRequest()) {
+    if (!sendRequest(true)) {
         return ProbeResult::failed;
     }
     platform::sleepMilliseconds(kProbeSleepMilliseconds);
+    // The answer is kept: once it proves whole, it stands for the device
+    // until the first frame is read.
     int count = 0;
     for (;;) {
-        std::uint8_t discarded = 0;
-        const std::int32_t got = serialPort->readPort(&discarded, 1);
+        std::uint8_t answered = 0;
+        const std::int32_t got = serialPort->readPort(&answered, 1);
         if (got < 0) {
             log->error("CPallador: Reading error occured.", true);
             return ProbeResult::failed;
         }
         if (got == 0) {
             break;
+        }
+        if (count < frame::kBytes) {
+            frameBytes[count] = answered;
         }
         if (++count >= kProbeGiveUp) {
             return ProbeResult::streaming;
@@ -158,7 +248,7 @@ CPallador::ProbeResult CPallador::probe() {
         return ProbeResult::absent;
     }
     log->debug("CPallador: AD-box detected.", true);
-    if (!sendRequest()) {
+    if (!sendRequest(true)) {
         return ProbeResult::failed;
     }
     detected = true;

@@ -225,5 +225,6 @@ std::int32_t CPallador::initSteps(InitInfo* info) {
     std::memset(buttons, 0, sizeof buttons);
 
     serialPort = std::make_unique<CRS232H>(log.get());
+    lineTiming = LineTiming(baudRate);
     return openLine(*serialPort, portName.c_str(), baudRate) ? 1 : -1;
 }

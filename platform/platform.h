@@ -84,7 +84,14 @@ public:
 
     // Each returns false on a system failure; `transferred` holds the count
     // moved before the failure or time-out. A hung-up line is a failure.
+    // read() waits as the line's time-outs say; readFor() waits at most
+    // `milliseconds` in all (0: takes only what is there), whatever the
+    // time-outs are, and leaves them as they were for the next read().
+    // Both return as soon as `count` bytes are in, and wait for them
+    // without a wake-up per byte where the system allows it.
     bool read(void* buffer, std::uint32_t count, std::uint32_t& transferred);
+    bool readFor(void* buffer, std::uint32_t count, std::uint32_t milliseconds,
+                 std::uint32_t& transferred);
     bool write(const void* bytes, std::uint32_t count, std::uint32_t& transferred);
 
 private:

@@ -117,7 +117,7 @@ std::string restOutsideTravel(const Valuators& rest, const Valuators& low, const
     std::string channels;
     for (std::size_t i = 0; i < rest.size(); ++i) {
         if (rest[i] < low[i] || rest[i] > high[i]) {
-            channels += (channels.empty() ? "" : ",") + std::to_string(i + 1);
+            channels.append(channels.empty() ? "" : ",").append(std::to_string(i + 1));
         }
     }
     return channels;
@@ -145,6 +145,7 @@ std::string Simulator::execute(const std::string& command) {
         {"half-word", &Simulator::halfWord},
         {"burst", &Simulator::burst},
         {"latency", &Simulator::latency},
+        {"answer-delay", &Simulator::answerDelay},
         {"lose", &Simulator::lose},
         {"stray", &Simulator::stray},
         {"corrupt", &Simulator::corrupt},
@@ -173,7 +174,8 @@ std::string Simulator::execute(const std::string& command) {
 std::string Simulator::help(const std::string&) {
     return "ok commands: attrs send received mode frame script rest-point travel noise silent "
            "probe-answer stream "
-           "half-word burst latency lose stray corrupt faults fault-log stamps clock hangup "
+           "half-word burst latency answer-delay lose stray corrupt faults fault-log stamps clock "
+           "hangup "
            "hangup-after replug reset status quit";
 }
 
@@ -185,6 +187,7 @@ std::string Simulator::status(const std::string&) {
     reply += " silent=" + std::string(model_.silentAt(monotonicMicroseconds()) ? "yes" : "no");
     reply += " burst=" + std::to_string(pacer_.burst());
     reply += " latency=" + std::to_string(pacer_.latency());
+    reply += " answer-delay=" + std::to_string(model_.answerDelay() / 1000);
     reply += " stamps=" + onOff(stamping_);
     reply += " overruns=" + std::to_string(overruns_);
     reply += ' ' + model_.faults().describe();
@@ -365,6 +368,15 @@ std::string Simulator::latency(const std::string& args) {
     }
     pacer_.setLatency(static_cast<unsigned>(milliseconds));
     return "ok latency=" + std::to_string(milliseconds);
+}
+
+std::string Simulator::answerDelay(const std::string& args) {
+    long milliseconds = 0;
+    if (!parseNumber(args, 0, 1000, milliseconds)) {
+        return "error usage: answer-delay MS (from a request to its answer, 0 to 1000)";
+    }
+    model_.setAnswerDelay(milliseconds * 1000);
+    return "ok answer-delay=" + std::to_string(milliseconds);
 }
 
 std::string Simulator::lose(const std::string& args) {

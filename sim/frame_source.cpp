@@ -158,9 +158,12 @@ std::string describeChannels(const FrameSource& source) {
     bool noisy = false;
     for (const Channel& channel : source.channels()) {
         const char* comma = &channel == &source.channels().front() ? "" : ",";
-        rest += comma + std::to_string(channel.rest);
-        travel += comma + std::to_string(channel.low) + '-' + std::to_string(channel.high);
-        noise += comma + std::to_string(channel.noise);
+        // Appended piece by piece: GCC 12 warns falsely of overlapping
+        // copies in `pointer + string` at -O3.
+        rest.append(comma).append(std::to_string(channel.rest));
+        travel.append(comma).append(std::to_string(channel.low)).append(1, '-');
+        travel.append(std::to_string(channel.high));
+        noise.append(comma).append(std::to_string(channel.noise));
         noisy = noisy || channel.noise != 0;
     }
     if (!noisy) return rest + travel + " noise=off";

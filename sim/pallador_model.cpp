@@ -12,21 +12,28 @@ constexpr std::size_t kMaxQueuedFrames = 64;
 
 void PalladorModel::switchOff(std::int64_t until, Pacer& pacer) {
     silentUntil_ = until;
-    pendingRequests_ = 0;
+    pendingRequests_.clear();
     pacer.clear();
 }
 
 void PalladorModel::received(const std::uint8_t* bytes, std::size_t count, std::int64_t now) {
     if (!answering_ || silentAt(now)) return;
     for (std::size_t i = 0; i < count; ++i) {
-        if (bytes[i] == kRequestByte && pendingRequests_ < kMaxQueuedFrames) ++pendingRequests_;
+        if (bytes[i] == kRequestByte && pendingRequests_.size() < kMaxQueuedFrames) {
+            pendingRequests_.push_back(now + answerDelay_);
+        }
     }
+}
+
+std::optional<std::int64_t> PalladorModel::nextAnswerDue() const {
+    if (pendingRequests_.empty()) return std::nullopt;
+    return pendingRequests_.front();
 }
 
 void PalladorModel::service(std::int64_t now, unsigned baud, Pacer& pacer) {
     if (silentAt(now)) return;
-    while (pendingRequests_ > 0) {
-        --pendingRequests_;
+    while (!pendingRequests_.empty() && pendingRequests_.front() <= now) {
+        pendingRequests_.pop_front();
         if (pacer.queued() < kMaxQueuedFrames * kFrameBytes) answer(now, baud, pacer);
     }
     // Streaming keeps exactly one frame in flight, so a change of mode or
@@ -51,7 +58,7 @@ void PalladorModel::answer(std::int64_t now, unsigned baud, Pacer& pacer) {
         if (cutSilenceMs_ > 0 && baud > 0) {
             const std::int64_t sending = static_cast<std::int64_t>(length) * 10 * 1000000 / baud;
             silentUntil_ = now + sending + cutSilenceMs_ * 1000;
-            pendingRequests_ = 0;
+            pendingRequests_.clear();
         }
     }
     std::vector<std::uint8_t> bytes(length);
@@ -84,7 +91,8 @@ void PalladorModel::reset() {
     nextAnswerLength_.reset();
     cutWord_.reset();
     unplugAfter_.reset();
-    pendingRequests_ = 0;
+    pendingRequests_.clear();
+    answerDelay_ = 0;
     faults_.reset();
 }
 

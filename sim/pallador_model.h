@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,14 +51,21 @@ public:
     void unplugAfterNext(std::size_t count) { unplugAfter_ = count; }
     void cancelUnplug() { unplugAfter_.reset(); }
 
-    // Bytes from the driver: each request byte asks for one frame.
+    // Bytes from the driver: each request byte asks for one frame, answered
+    // once the answer delay has passed.
     void received(const std::uint8_t* bytes, std::size_t count, std::int64_t now);
+    // The device's time from a request to its answer, as a real one takes to
+    // sample its converters.
+    void setAnswerDelay(std::int64_t microseconds) { answerDelay_ = microseconds; }
+    std::int64_t answerDelay() const { return answerDelay_; }
+    // When the next request waiting for its delay is due, if one waits.
+    std::optional<std::int64_t> nextAnswerDue() const;
 
     // Queues the answers that are due, paced at `baud`.
     void service(std::int64_t now, unsigned baud, Pacer& pacer);
 
     // Forgets requests not yet answered (line gone, or a reset).
-    void dropRequests() { pendingRequests_ = 0; }
+    void dropRequests() { pendingRequests_.clear(); }
     // Back to a device at rest that answers every request.
     void reset();
 
@@ -78,7 +86,9 @@ private:
     std::optional<std::size_t> cutWord_;
     std::int64_t cutSilenceMs_ = 0;
     std::optional<std::size_t> unplugAfter_;
-    std::size_t pendingRequests_ = 0;
+    // When each request not yet answered is due.
+    std::deque<std::int64_t> pendingRequests_;
+    std::int64_t answerDelay_ = 0;
 };
 
 }  // namespace sim

@@ -105,6 +105,7 @@ void Simulator::run(const volatile std::sig_atomic_t* stop, const sigset_t* wait
 std::int64_t Simulator::nextWake(std::int64_t now) const {
     std::int64_t wake = now + kIdleWake;
     if (const auto due = pacer_.nextDue()) wake = std::min(wake, *due);
+    if (const auto due = model_.nextAnswerDue()) wake = std::min(wake, *due);
     if (model_.silentAt(now)) wake = std::min(wake, model_.silentUntil());
     if (unplugAt_) wake = std::min(wake, *unplugAt_);
     return wake;

@@ -67,6 +67,7 @@ private:
     std::string halfWord(const std::string& args);
     std::string burst(const std::string& args);
     std::string latency(const std::string& args);
+    std::string answerDelay(const std::string& args);
     std::string lose(const std::string& args);
     std::string stray(const std::string& args);
     std::string corrupt(const std::string& args);

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "platform/linux/termios_translation.h"
 #include "platform/platform.h"
@@ -23,17 +25,15 @@ namespace translation = termios_translation;
 
 namespace {
 
-// A binary line waits for input inside read() itself, a tenth of a second
-// at a time: with VMIN 0 and VTIME 1 one read() returns as soon as a byte is
-// there, or empty when the slice has passed. A byte that comes while the
-// caller waits then costs one system call, where poll() and read() cost two.
-constexpr cc_t kSliceDeciseconds = 1;
-// The longest a slice can take: the terminal's timer runs in clock ticks
-// and may fire a tick and some timer-wheel slack late. A read only waits in
-// a slice while at least this much of its time is left; the rest of its
-// wait goes to poll(), whose time-outs are exact, so no time-out is ever
-// stretched by a slice.
-constexpr std::int64_t kSliceLongestMicroseconds = 125000;
+// A binary line never waits inside read() (VMIN 0, VTIME 0): the reader
+// waits itself, in poll() for the first byte of a transfer and in a sleep
+// for the line time of the bytes still on their way, so that a frame costs
+// a few wake-ups instead of one per byte.
+constexpr std::uint32_t kFallbackBaud = 9600;
+// A byte that came this recently says the line is in the middle of a
+// transfer, in units of one character's line time: the next ones follow back
+// to back.
+constexpr std::int64_t kTransferGapCharacters = 2;
 
 constexpr int kHandshakeLines = TIOCM_RTS | TIOCM_DTR;
 
@@ -53,9 +53,19 @@ bool notOffered(int code) {
     return code == ENOTTY || code == EINVAL;
 }
 
-void sliceReads(termios& settings) {
+void readsNeverWait(termios& settings) {
     settings.c_cc[VMIN] = 0;
-    settings.c_cc[VTIME] = kSliceDeciseconds;
+    settings.c_cc[VTIME] = 0;
+}
+
+// One character on the line at these settings, in microseconds: a start
+// bit, the data bits, a parity bit, the stop bits.
+std::int64_t characterMicroseconds(const Dcb& dcb) {
+    const std::uint32_t baud = dcb.BaudRate != 0 ? dcb.BaudRate : kFallbackBaud;
+    const std::uint32_t dataBits = dcb.ByteSize >= 5 && dcb.ByteSize <= 8 ? dcb.ByteSize : 8;
+    const std::uint32_t bits =
+        1 + dataBits + (dcb.Parity != kNoParity ? 1 : 0) + (dcb.StopBits == kTwoStopBits ? 2 : 1);
+    return (std::int64_t{bits} * 1000000 + baud - 1) / baud;
 }
 
 // The end of a wait on the monotonic clock, or no end.
@@ -126,13 +136,18 @@ struct SerialLine::State {
     int foundModemLines = 0;
     // Set when this object asked the serial driver for low latency.
     bool lowLatencyAsked = false;
+    // When the last bytes came in, on the monotonic clock.
+    std::int64_t lastArrival = 0;
 
     bool takeOver();
     bool makeBinary();
     void askLowLatency();
     void release();
     bool raiseHandshakeLines() const;
-    ssize_t readArrival(unsigned char* into, std::uint32_t size, const Deadline& deadline) const;
+    enum class Wait;
+    bool readUntil(unsigned char* into, std::uint32_t count, const Deadline& deadline,
+                   std::uint32_t& transferred);
+    Wait waitForBytes(std::uint32_t missing, bool mayPace, const Deadline& deadline) const;
 };
 
 // Exclusive use, and binary transfer from the first byte on (a Win32 port
@@ -160,7 +175,7 @@ bool SerialLine::State::takeOver() {
 }
 
 // The settings as found, kept; reads and writes that block from here on (the
-// open did not wait for a carrier); binary transfer with reads in slices.
+// open did not wait for a carrier); binary transfer with reads that never wait.
 bool SerialLine::State::makeBinary() {
     const int flags = fcntl(fd, F_GETFL);
     if (tcgetattr(fd, &found) != 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
@@ -168,7 +183,7 @@ bool SerialLine::State::makeBinary() {
     }
     termios binary = found;
     translation::makeBinary(binary);
-    sliceReads(binary);
+    readsNeverWait(binary);
     return tcsetattr(fd, TCSANOW, &binary) == 0;
 }
 
@@ -272,7 +287,7 @@ bool SerialLine::setLineSettings(const Dcb& dcb) {
     if (const int refusal = translation::writeLineSettings(dcb, settings); refusal != 0) {
         return fail(refusal);
     }
-    sliceReads(settings);
+    readsNeverWait(settings);
     if (tcsetattr(state_->fd, TCSANOW, &settings) != 0) {
         return false;
     }
@@ -303,47 +318,102 @@ bool SerialLine::setTimeouts(const CommTimeouts& timeouts) {
     return true;
 }
 
-// Waits for the next bytes to come, up to `size` of them: their count, 0
-// when the deadline passed first, -1 on a failure. While a long enough wait
-// is left it waits in the terminal's slice (one system call per arrival);
-// the last part of a wait, and a wait without an end, go through poll()
-// with the exact time left. A slice that passes empty is a silent line or a
-// hung-up one, and the poll() that follows tells them apart.
-ssize_t SerialLine::State::readArrival(unsigned char* into, std::uint32_t size,
-                                       const Deadline& deadline) const {
-    bool sliceCameEmpty = false;
-    for (;;) {
-        if (!sliceCameEmpty && deadline.microsecondsLeft() >= kSliceLongestMicroseconds) {
-            const ssize_t got = ::read(fd, into, size);
-            if (got > 0 || (got < 0 && errno != EINTR)) {
-                return got;
+// How a wait for missing bytes ended.
+enum class SerialLine::State::Wait { slept, ready, passed, failed };
+
+// In the middle of a transfer the missing bytes are on the wire back to
+// back: it sleeps for their line time rather than wake at each. Otherwise,
+// and after a sleep that brought nothing (the line paused), poll() waits
+// for the next arrival.
+SerialLine::State::Wait SerialLine::State::waitForBytes(std::uint32_t missing, bool mayPace,
+                                                        const Deadline& deadline) const {
+    const std::int64_t left = deadline.microsecondsLeft();
+    if (left == 0) {
+        return Wait::passed;
+    }
+    const std::int64_t character = characterMicroseconds(dcb);
+    if (mayPace && monotonicMicroseconds() - lastArrival < kTransferGapCharacters * character) {
+        const std::int64_t lineTime = character * missing;
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(left < 0 ? lineTime : std::min(lineTime, left)));
+        return Wait::slept;
+    }
+    const int ready = waitForInput(fd, deadline.pollMilliseconds());
+    if (ready < 0) {
+        return Wait::failed;
+    }
+    if (ready == 0) {
+        return deadline.passed() ? Wait::passed : Wait::slept;
+    }
+    return Wait::ready;
+}
+
+// Takes what is in at once, and waits for the rest until the deadline.
+bool SerialLine::State::readUntil(unsigned char* into, std::uint32_t count,
+                                  const Deadline& deadline, std::uint32_t& transferred) {
+    bool sleptInVain = false;
+    bool pollSawInput = false;
+    while (transferred < count) {
+        int queued = 0;
+        if (ioctl(fd, TIOCINQ, &queued) != 0) {
+            return false;
+        }
+        // Readable with nothing to read is the end of the line: hung up.
+        if (queued == 0 && pollSawInput) {
+            return fail(EIO);
+        }
+        pollSawInput = false;
+        if (queued > 0) {
+            const std::uint32_t wanted =
+                std::min(count - transferred, static_cast<std::uint32_t>(queued));
+            const ssize_t got = ::read(fd, into + transferred, wanted);
+            if (got < 0 && errno == EINTR) {
+                continue;
             }
-            sliceCameEmpty = got == 0;
+            if (got <= 0) {
+                return got < 0 ? false : fail(EIO);
+            }
+            transferred += static_cast<std::uint32_t>(got);
+            lastArrival = monotonicMicroseconds();
+            sleptInVain = false;
             continue;
         }
-        const int ready = waitForInput(fd, deadline.pollMilliseconds());
-        if (ready < 0) {
-            return -1;
-        }
-        if (ready == 0) {
-            if (deadline.passed()) {
-                return 0;
-            }
-            continue;
-        }
-        const ssize_t got = ::read(fd, into, size);
-        if (got == 0) {
-            return failure(EIO);
-        }
-        if (got > 0 || errno != EINTR) {
-            return got;
+        switch (waitForBytes(count - transferred, !sleptInVain, deadline)) {
+            case Wait::failed:
+                return false;
+            case Wait::passed:
+                return true;
+            case Wait::slept:
+                sleptInVain = true;
+                break;
+            case Wait::ready:
+                pollSawInput = true;
+                break;
         }
     }
+    return true;
 }
 
 // A total time-out per call, as ReadFile has it: the bytes that came before
 // it passed are the result, and a silent line is no failure.
 bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transferred) {
+    transferred = 0;
+    if (!isOpen()) {
+        return fail(EBADF);
+    }
+    const std::int64_t wait = translation::readWaitMicroseconds(state_->timeouts, count);
+    const Deadline deadline = wait != 0 ? Deadline::after(wait) : Deadline::never();
+    if (count == 0) {
+        return true;
+    }
+    if (buffer == nullptr) {
+        return fail(EFAULT);
+    }
+    return state_->readUntil(static_cast<unsigned char*>(buffer), count, deadline, transferred);
+}
+
+bool SerialLine::readFor(void* buffer, std::uint32_t count, std::uint32_t milliseconds,
+                         std::uint32_t& transferred) {
     transferred = 0;
     if (!isOpen()) {
         return fail(EBADF);
@@ -354,20 +424,8 @@ bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transfer
     if (buffer == nullptr) {
         return fail(EFAULT);
     }
-    const std::int64_t wait = translation::readWaitMicroseconds(state_->timeouts, count);
-    const Deadline deadline = wait != 0 ? Deadline::after(wait) : Deadline::never();
-    auto* bytes = static_cast<unsigned char*>(buffer);
-    while (transferred < count) {
-        const ssize_t got = state_->readArrival(bytes + transferred, count - transferred, deadline);
-        if (got < 0) {
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        transferred += static_cast<std::uint32_t>(got);
-    }
-    return true;
+    const Deadline deadline = Deadline::after(std::int64_t{milliseconds} * 1000);
+    return state_->readUntil(static_cast<unsigned char*>(buffer), count, deadline, transferred);
 }
 
 // Writes have no time-out (a record that asks for one is refused): the line

@@ -74,12 +74,61 @@ bool refuseClosed() {
     return false;
 }
 
+bool sameTimeouts(const COMMTIMEOUTS& a, const COMMTIMEOUTS& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
 }  // namespace
 
-// Windows keeps a line's settings itself: the open handle is all there is.
+// Windows keeps a line's settings itself. Beside the handle: the time-outs
+// the owner set, and those in force, which differ while a read of our own
+// waits by a time-out of its own (the system call is only made when they
+// must change).
 struct SerialLine::State {
     HANDLE handle;
+    COMMTIMEOUTS configured{};
+    COMMTIMEOUTS inForce{};
+
+    bool putInForce(const COMMTIMEOUTS& wanted);
+    bool readWith(const COMMTIMEOUTS& wanted, void* buffer, std::uint32_t count,
+                  std::uint32_t& transferred);
 };
+
+bool SerialLine::State::putInForce(const COMMTIMEOUTS& wanted) {
+    if (sameTimeouts(inForce, wanted)) {
+        return true;
+    }
+    COMMTIMEOUTS system = wanted;
+    if (!SetCommTimeouts(handle, &system)) {
+        return false;
+    }
+    inForce = wanted;
+    return true;
+}
+
+bool SerialLine::State::readWith(const COMMTIMEOUTS& wanted, void* buffer, std::uint32_t count,
+                                 std::uint32_t& transferred) {
+    if (!putInForce(wanted)) {
+        return false;
+    }
+    DWORD done = 0;
+    const BOOL ok = ReadFile(handle, buffer, count, &done, nullptr);
+    transferred = done;
+    if (ok == FALSE) {
+        return false;
+    }
+    // A line that has gone away (an adapter pulled out, a hung-up terminal
+    // under Wine) can let ReadFile time out as if it were merely silent;
+    // asking for the line's state tells the two apart.
+    if (done < count) {
+        DCB probe{};
+        probe.DCBlength = sizeof probe;
+        if (!GetCommState(handle, &probe)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 SerialLine::SerialLine() = default;
 
@@ -104,6 +153,10 @@ bool SerialLine::open(const char* name) {
         return false;
     }
     state_ = std::make_unique<State>(State{handle});
+    // What the port has now is in force until the owner sets its own.
+    if (GetCommTimeouts(handle, &state_->inForce)) {
+        state_->configured = state_->inForce;
+    }
     return true;
 }
 
@@ -137,6 +190,10 @@ bool SerialLine::getTimeouts(CommTimeouts& timeouts) {
     if (!GetCommTimeouts(state_->handle, &system)) {
         return false;
     }
+    // A wait of our own in force is not the line's setting.
+    if (sameTimeouts(system, state_->inForce)) {
+        system = state_->configured;
+    }
     std::memcpy(&timeouts, &system, sizeof timeouts);
     return true;
 }
@@ -156,7 +213,12 @@ bool SerialLine::setTimeouts(const CommTimeouts& timeouts) {
     }
     COMMTIMEOUTS system{};
     std::memcpy(&system, &timeouts, sizeof system);
-    return SetCommTimeouts(state_->handle, &system) != FALSE;
+    if (!SetCommTimeouts(state_->handle, &system)) {
+        return false;
+    }
+    state_->configured = system;
+    state_->inForce = system;
+    return true;
 }
 
 bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transferred) {
@@ -164,24 +226,21 @@ bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transfer
     if (!isOpen()) {
         return refuseClosed();
     }
-    const HANDLE handle = state_->handle;
-    DWORD done = 0;
-    const BOOL ok = ReadFile(handle, buffer, count, &done, nullptr);
-    transferred = done;
-    if (ok == FALSE) {
-        return false;
+    return state_->readWith(state_->configured, buffer, count, transferred);
+}
+
+// ReadFile itself waits for the whole count: one call, one wake-up.
+bool SerialLine::readFor(void* buffer, std::uint32_t count, std::uint32_t milliseconds,
+                         std::uint32_t& transferred) {
+    transferred = 0;
+    if (!isOpen()) {
+        return refuseClosed();
     }
-    // A line that has gone away (an adapter pulled out, a hung-up terminal
-    // under Wine) can let ReadFile time out as if it were merely silent;
-    // asking for the line's state tells the two apart.
-    if (done < count) {
-        DCB probe{};
-        probe.DCBlength = sizeof probe;
-        if (!GetCommState(handle, &probe)) {
-            return false;
-        }
-    }
-    return true;
+    COMMTIMEOUTS wait = state_->configured;
+    wait.ReadIntervalTimeout = milliseconds == 0 ? MAXDWORD : 0;
+    wait.ReadTotalTimeoutMultiplier = 0;
+    wait.ReadTotalTimeoutConstant = milliseconds;
+    return state_->readWith(wait, buffer, count, transferred);
 }
 
 bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& transferred) {

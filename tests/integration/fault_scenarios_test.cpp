@@ -4,6 +4,7 @@
 // run flag at awkward moments, and receive calls on a stopped device.
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "driver_fixture.h"
@@ -236,6 +237,80 @@ TEST_F(FaultScenarios, NoiseBetweenFramesIsNoticedAndTheFrameFoundAgainAtOnce) {
         EXPECT_FALSE(hasLine(lastOutput, kOutOfStep)) << lastOutput;
         expectExampleFrame(entry);
     }
+}
+
+// The device played by hand from here: the frame asked for last has gone
+// out before the simulator stopped answering, and the call that reads it
+// leaves one request that nobody answers.
+class HandPlayed : public FaultScenarios {
+protected:
+    void SetUp() override {
+        FaultScenarios::SetUp();
+        ASSERT_TRUE(sim->ok("mode rest"));
+        ASSERT_EQ(createAndInit(), 1) << initOutput;
+        detectQuickly();
+        ASSERT_EQ(receive(), 1) << lastOutput;
+        ASSERT_TRUE(sim->ok("mode passive"));
+        std::this_thread::sleep_for(milliseconds(100));
+        ASSERT_EQ(receive(), 1) << lastOutput;
+        sim->received();
+    }
+
+    // One call on a thread of its own, while the test plays the device.
+    void callWhile(const std::function<void()>& play) {
+        std::thread call([this] {
+            result = receive();
+            ended = steady_clock::now();
+        });
+        play();
+        call.join();
+    }
+
+    // A frame at rest with button 1 pressed: held until a quiet one agrees.
+    const std::vector<std::uint8_t> pressed = fromHex("FEFF020002000200020002000200");
+    std::int32_t result = 0;
+    steady_clock::time_point ended;
+    steady_clock::time_point cleared;
+};
+
+TEST_F(HandPlayed, QuietFrameShortOfWholeWordsIsASilentDeviceForTheProbe) {
+    callWhile([this] {
+        ASSERT_TRUE(sim->send(pressed));
+        // The request for the next frame left with word 0; the next frame
+        // is read without one and stops after word 5.
+        ASSERT_EQ(toHex(sim->receivedAtLeast(1, 1000)), "55");
+        ASSERT_TRUE(sim->send({pressed.begin(), pressed.begin() + 12}));
+    });
+    EXPECT_EQ(result, 1) << lastOutput;
+    EXPECT_TRUE(hasLine(lastOutput, "HOST: DEBUG: CPallador: Trying to detect.")) << lastOutput;
+    EXPECT_FALSE(hasLine(lastOutput, kOutOfStep)) << lastOutput;
+    EXPECT_FALSE(controllerMarked(1)) << "a held frame is never published unconfirmed";
+}
+
+TEST_F(HandPlayed, RunFlagEndsTheSearchForTheFrameAndTheNextCallGoesOnWithoutAFault) {
+    callWhile([this] {
+        // Valuator 1 beyond ten bits: out of step. The line then never
+        // falls quiet for the search until the host clears its flag.
+        ASSERT_TRUE(sim->send(fromHex("FFFF0F0002000200020002000200")));
+        for (int byte = 0; byte < 45; ++byte) {
+            std::this_thread::sleep_for(milliseconds(10));
+            ASSERT_TRUE(sim->send({0x00}));
+            if (byte == 15) {
+                initRecord->setRunning(false);
+                cleared = steady_clock::now();
+            }
+        }
+    });
+    EXPECT_LT(ended - cleared, milliseconds(100));
+    EXPECT_EQ(result, -1) << lastOutput;
+    EXPECT_TRUE(hasLine(lastOutput, kOutOfStep)) << lastOutput;
+    EXPECT_EQ(problemLines(lastOutput), std::vector<std::string>{}) << lastOutput;
+
+    // The search is finished without a word: a host's flag is no fault.
+    initRecord->setRunning(true);
+    ASSERT_EQ(receive(), 1) << lastOutput;
+    EXPECT_FALSE(hasLine(lastOutput, kOutOfStep)) << lastOutput;
+    EXPECT_EQ(toHex(sim->receivedAtLeast(2, 1000)), "5555") << "the early one, and a fresh one";
 }
 
 // --- The host's mutex and run flag ----------------------------------------

@@ -213,6 +213,43 @@ TEST_F(PtyPort, BytesThatComeOneByOneAreReadAsTheyCome) {
     EXPECT_LT(one, 600000);
 }
 
+// A frame read in one call with a wait of its own: the bytes that come at
+// the line's pace are all in by its end, a silent line keeps it waiting no
+// longer, and the port's own time-outs hold again for the next read.
+TEST_F(PtyPort, ReadWithAWaitOfItsOwnTakesAWholeFrameAndLeavesTheTimeOutsAlone) {
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
+    std::uint8_t bytes[14] = {};
+    std::int32_t got = -1;
+    const std::int64_t silent = timed([&] { got = port.readPortFor(bytes, 1, 30); });
+    EXPECT_EQ(got, 0);
+    EXPECT_GE(silent, 30000);
+    EXPECT_LT(silent, 280000);
+
+    std::thread device([&] {
+        for (std::uint8_t value = 0; value < 14; ++value) {
+            std::this_thread::sleep_for(std::chrono::microseconds(1042));
+            peer->send({value});
+        }
+    });
+    got = port.readPortFor(bytes, 14, 500);
+    device.join();
+    EXPECT_EQ(got, 14);
+    EXPECT_EQ(bytes[13], 13);
+
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        peer->send({0x55});
+    });
+    const std::int64_t one = timed([&] { got = port.readPort(bytes, 1); });
+    late.join();
+    EXPECT_EQ(got, 1) << "the port's one second holds again";
+    EXPECT_GE(one, 200000);
+    PortAttributes read{};
+    ASSERT_TRUE(port.loadAttributes(&read));
+    EXPECT_EQ(read.timeouts.ReadTotalTimeoutConstant, 1000u);
+}
+
 TEST_F(PtyPort, TimeOutsThatEndBetweenTenthsOfASecondAreKept) {
     CRS232H port(&log);
     ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
@@ -340,6 +377,10 @@ TEST_F(PtyPort, HungUpLineIsAReadFailureNotASilence) {
     const std::int64_t start = platform::monotonicMicroseconds();
     auto out = messages(captureOutput([&] { EXPECT_EQ(port.readPort(&byte, 1), 0); }));
     EXPECT_LT(platform::monotonicMicroseconds() - start, 500000) << "waited for the time-out";
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0], "ERROR: CRS232H: Reading from " + name + ": Input/output error");
+    // A read with a wait of its own tells the failure from a silence.
+    out = messages(captureOutput([&] { EXPECT_EQ(port.readPortFor(&byte, 1, 50), -1); }));
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0], "ERROR: CRS232H: Reading from " + name + ": Input/output error");
     out = messages(captureOutput([&] { EXPECT_EQ(port.writePort(&byte, 1), 0); }));

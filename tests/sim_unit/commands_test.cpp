@@ -150,19 +150,21 @@ TEST_F(SimCommands, LineFaultAndLatencyCommandsCheckTheirArguments) {
         {"fault-log all", "error usage: fault-log"},
         {"latency 16", "ok latency=16"},
         {"latency 256", "error usage: latency MS (an adapter's latency timer, 0 to 255; 0: none)"},
+        {"answer-delay 5", "ok answer-delay=5"},
+        {"answer-delay 1001", ""},
     };
     expectReplies(replies);
     // The last accepted of each is in force; reset ends them all.
     std::string status = simulator->execute("status");
-    EXPECT_NE(status.find(" burst=1 latency=16 "), std::string::npos) << status;
+    EXPECT_NE(status.find(" burst=1 latency=16 answer-delay=5 "), std::string::npos) << status;
     EXPECT_NE(status.find(" fault=corrupt:13:7F faults=off"), std::string::npos) << status;
     ASSERT_EQ(simulator->execute("faults 3 3"),
               "ok faults=1/3 fault-seed=3 fault-kinds=lose,stray");
-    EXPECT_NE(simulator->execute("help").find(" latency lose stray corrupt faults fault-log "),
+    EXPECT_NE(simulator->execute("help").find(" latency answer-delay lose stray corrupt faults fault-log "),
               std::string::npos);
     EXPECT_EQ(simulator->execute("reset"), "ok line=up");
     status = simulator->execute("status");
-    EXPECT_NE(status.find(" burst=1 latency=0 "), std::string::npos) << status;
+    EXPECT_NE(status.find(" burst=1 latency=0 answer-delay=0 "), std::string::npos) << status;
     EXPECT_EQ(status.substr(status.size() - 11), " faults=off") << status;
 }
 

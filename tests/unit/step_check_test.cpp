@@ -1,42 +1,81 @@
-// When the receive cycle reads a frame without the early request, and how
-// long it waits for the line at each speed.
+// Which frames the receive cycle may publish, when it reads one without the
+// early request, and how long it waits for the line at each speed.
 #include "device/step_check.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-constexpr std::int64_t kSecond = 1000000;
-constexpr std::uint16_t kReleased = 0xFFFF;
+using Verdict = StepCheck::Verdict;
 
-TEST(StepCheck, QuietFrameOncePerPeriodAfterTheLastConfirmedOne) {
-    StepCheck check;
-    check.restart(0);
-    EXPECT_FALSE(check.wantsQuietFrame(kReleased, kSecond - 1));
-    EXPECT_TRUE(check.wantsQuietFrame(kReleased, kSecond));
-    check.confirm(kReleased, kSecond + 5);
-    EXPECT_FALSE(check.wantsQuietFrame(kReleased, 2 * kSecond));
-    EXPECT_TRUE(check.wantsQuietFrame(kReleased, 2 * kSecond + 5));
+constexpr std::int64_t kSecond = 1000000;
+constexpr std::int64_t kFrame = 15000;  // one frame at 9600 baud
+const frame::Words kRest = {0xFFFF, 512, 512, 512, 512, 512, 512};
+
+frame::Words with(frame::Words words, int index, std::uint16_t value) {
+    words[index] = value;
+    return words;
 }
 
-TEST(StepCheck, UnusedBitsLearntFromAConfirmedFrameCallForAQuietOneWhenTheyChange) {
+TEST(StepCheck, AFrameIsPublishedOnlyOnceAQuietFrameAgreesWithIt) {
     StepCheck check;
-    check.restart(0);
-    // Nothing learnt yet: any word 0 is taken.
-    EXPECT_FALSE(check.wantsQuietFrame(0x0002, 1));
-    check.confirm(0xFFFF, 10);
-    // Button bits change freely; the unused bits 4 to 7 of the low byte may not.
-    for (const std::uint16_t word : {0xFFFF, 0x00F0, 0xA5FA}) {
-        EXPECT_FALSE(check.wantsQuietFrame(word, 20)) << std::hex << word;
+    // The probe's answer stands for the device: a first frame far from it
+    // waits for a quiet one.
+    check.restartAfterDetection(with(kRest, 0, 0x00FF), 0);
+    EXPECT_FALSE(check.wantsQuietFrame(1));
+    EXPECT_EQ(check.judge(kRest, false, kFrame), Verdict::confirm);
+    EXPECT_TRUE(check.wantsQuietFrame(kFrame + 1));
+    EXPECT_EQ(check.judge(kRest, true, 2 * kFrame), Verdict::publish);
+    // Frames that agree go straight through, a quiet one once a period.
+    EXPECT_FALSE(check.wantsQuietFrame(3 * kFrame));
+    EXPECT_EQ(check.judge(with(kRest, 1, 530), false, 3 * kFrame), Verdict::publish);
+    EXPECT_FALSE(check.wantsQuietFrame(2 * kFrame + kSecond - 1));
+    EXPECT_TRUE(check.wantsQuietFrame(2 * kFrame + kSecond));
+
+    // A press is held and published with the quiet frame that shows it too.
+    const frame::Words pressed = with(kRest, 0, 0xFEFF);
+    EXPECT_EQ(check.judge(pressed, false, 4 * kFrame), Verdict::confirm);
+    EXPECT_EQ(check.judge(pressed, true, 5 * kFrame), Verdict::publish);
+    // A glitch is held, and the quiet frame that shows the device as it was
+    // is published instead.
+    EXPECT_EQ(check.judge(with(pressed, 3, 2), false, 6 * kFrame), Verdict::confirm);
+    EXPECT_EQ(check.judge(pressed, true, 7 * kFrame), Verdict::publish);
+    // A quiet frame that agrees with neither is held in its turn.
+    EXPECT_EQ(check.judge(kRest, false, 8 * kFrame), Verdict::confirm);
+    EXPECT_EQ(check.judge(with(kRest, 6, 0), true, 9 * kFrame), Verdict::confirm);
+    EXPECT_EQ(check.judge(with(kRest, 6, 1), true, 10 * kFrame), Verdict::publish);
+
+    // Out of range is out of step at once, and forgets what was held.
+    EXPECT_EQ(check.judge(with(kRest, 0, 0x0F0F), false, 11 * kFrame), Verdict::confirm);
+    EXPECT_EQ(check.judge(with(kRest, 2, 0x0F02), true, 12 * kFrame), Verdict::outOfStep);
+    check.restartAfterResync(13 * kFrame);
+    EXPECT_FALSE(check.wantsQuietFrame(14 * kFrame));
+    // The frame taken before the fault still stands for the device.
+    EXPECT_EQ(check.judge(with(kRest, 6, 2), false, 14 * kFrame), Verdict::publish);
+}
+
+TEST(StepCheck, FramesAgreeWithTheSameButtonsAndValuatorsNearByForTheTimeBetween) {
+    struct Row {
+        const char* what;
+        frame::Words later;
+        std::int64_t elapsed;
+        bool agree;
+    };
+    const Row rows[] = {
+        {"the same", kRest, kFrame, true},
+        {"unused bits 4 to 7 changed", with(kRest, 0, 0xFF0F), kFrame, true},
+        {"button 1 pressed", with(kRest, 0, 0xFEFF), kFrame, false},
+        {"button 12 pressed", with(kRest, 0, 0xFFF7), kFrame, false},
+        {"48 counts at once", with(kRest, 4, 560), 0, true},
+        {"49 counts at once", with(kRest, 4, 561), 0, false},
+        {"78 counts in one frame", with(kRest, 6, 434), kFrame, true},
+        {"79 counts in one frame", with(kRest, 6, 433), kFrame, false},
+        {"128 counts after a second", with(kRest, 1, 640), kSecond, true},
+        {"129 counts after a second", with(kRest, 1, 641), kSecond, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(StepCheck::agree(row.later, kRest, row.elapsed), row.agree) << row.what;
     }
-    for (const std::uint16_t word : {0xFF02, 0x00EF, 0xFF7F}) {
-        EXPECT_TRUE(check.wantsQuietFrame(word, 20)) << std::hex << word;
-    }
-    // A quiet frame that confirms other bits: this device's bits tell nothing.
-    check.confirm(0xFF0F, 30);
-    EXPECT_FALSE(check.wantsQuietFrame(0xFF02, 40));
-    check.confirm(0xFFFF, 50);
-    EXPECT_FALSE(check.wantsQuietFrame(0xFF02, 60));
 }
 
 TEST(StepCheck, ValuatorWordsHaveTenBits) {
@@ -48,17 +87,30 @@ TEST(StepCheck, ValuatorWordsHaveTenBits) {
     }
 }
 
-TEST(StepCheck, WaitsCoverTheirBytesAtTheLineSpeedWithAMargin) {
+TEST(LineTiming, WaitsCoverTheirBytesAndTheAnswerTimeAtTheLineSpeed) {
     struct Row {
+        const char* what;
         std::int32_t baud;
-        std::uint32_t quietByte, strayWait, drainGap;
+        std::int64_t readFrom, wordIn;  // after the request, microseconds
+        std::uint32_t quietRest, strayWait, drainGap;
     };
     const Row rows[] = {
-        {1200, 284, 18, 45}, {9600, 80, 4, 24}, {115200, 53, 2, 21}, {0, 80, 4, 24}};
+        {"slowest", 1200, 0, 0, 284, 18, 45},
+        {"9600", 9600, 0, 0, 80, 4, 24},
+        {"fastest", 115200, 0, 0, 53, 2, 21},
+        {"no speed set", 0, 0, 0, 80, 4, 24},
+        // the word's own two characters are not answer time
+        {"5 ms to answer", 9600, 0, 7082, 80, 9, 29},
+        {"behind a 16 ms latency timer", 115200, 0, 16300, 53, 19, 38},
+        // the word was in before the read began: its time tells nothing
+        {"a host that called late", 9600, 40000, 40100, 80, 4, 24},
+    };
     for (const Row& row : rows) {
-        EXPECT_EQ(step_timing::quietByteMilliseconds(row.baud), row.quietByte) << row.baud;
-        EXPECT_EQ(step_timing::strayWaitMilliseconds(row.baud), row.strayWait) << row.baud;
-        EXPECT_EQ(step_timing::drainGapMilliseconds(row.baud), row.drainGap) << row.baud;
+        LineTiming timing(row.baud);
+        timing.answerSeen(1000, 1000 + row.readFrom, 1000 + row.wordIn);
+        EXPECT_EQ(timing.quietRestMilliseconds(), row.quietRest) << row.what;
+        EXPECT_EQ(timing.strayWaitMilliseconds(), row.strayWait) << row.what;
+        EXPECT_EQ(timing.drainGapMilliseconds(), row.drainGap) << row.what;
     }
 }
 
