@@ -9,6 +9,7 @@ namespace host {
 const char* const kUsage =
     "usage: pallador-host CONFIG [--plugin PATH] [--debug LEVEL] [--frames N] [--seconds S]\n"
     "                     [--json] [--simulate]\n"
+    "       pallador-host calibrate CONFIG [--write] [--rest-seconds S] [--travel-seconds S]\n"
     "       pallador-host --version\n"
     "  --plugin PATH   the plug-in library (default: the configuration's plugin line, or\n"
     "                  the one next to this program)\n"
@@ -31,6 +32,8 @@ bool readInteger(const std::string& text, long long low, long long& value) {
     return errno == 0 && *end == '\0' && value >= low;
 }
 
+}  // namespace
+
 bool readSeconds(const std::string& text, double& value) {
     if (text.empty()) {
         return false;
@@ -39,8 +42,6 @@ bool readSeconds(const std::string& text, double& value) {
     value = std::strtod(text.c_str(), &end);
     return *end == '\0' && std::isfinite(value) && value > 0;
 }
-
-}  // namespace
 
 CommandLineResult parseCommandLine(const std::vector<std::string>& arguments) {
     CommandLineResult result;

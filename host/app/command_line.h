@@ -28,6 +28,9 @@ struct CommandLineResult {
 
 CommandLineResult parseCommandLine(const std::vector<std::string>& arguments);
 
+// A time in seconds above 0, the whole text of it.
+bool readSeconds(const std::string& text, double& value);
+
 extern const char* const kUsage;
 
 }  // namespace host

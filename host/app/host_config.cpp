@@ -5,15 +5,19 @@
 #include <fstream>
 #include <sstream>
 
+#include "host/kit/config.h"
+
 namespace host {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
+bool isPortKeyword(const std::string& keyword) {
+    return isKeyword(keyword, "port") || isKeyword(keyword, "serialport");
 }
 
-bool sameNoCase(const std::string& a, const char* b) {
+}  // namespace
+
+bool isKeyword(const std::string& a, const char* b) {
     const std::size_t n = std::strlen(b);
     if (a.size() != n) {
         return false;
@@ -27,61 +31,28 @@ bool sameNoCase(const std::string& a, const char* b) {
     return true;
 }
 
-bool isPortKeyword(const std::string& keyword) {
-    return sameNoCase(keyword, "port") || sameNoCase(keyword, "serialport");
-}
-
-}  // namespace
-
-bool splitWords(const std::string& line, std::vector<std::string>& words) {
-    words.clear();
-    std::size_t i = 0;
-    while (i < line.size()) {
-        if (isBlank(line[i])) {
-            ++i;
-            continue;
-        }
-        if (line[i] == '#') {
-            break;
-        }
-        std::size_t end = i;
-        if (line[i] == '[') {
-            end = line.find(']', i);
-            if (end == std::string::npos) {
-                return false;
-            }
-            ++end;
-        }
-        while (end < line.size() && !isBlank(line[end])) {
-            ++end;
-        }
-        words.push_back(line.substr(i, end - i));
-        i = end;
-    }
-    return true;
-}
-
 ConfigResult parseConfig(const std::string& text, const std::string& fileName) {
     ConfigResult result;
     std::istringstream lines(text);
     std::string line;
     std::uint32_t number = 0;
-    std::vector<std::string> words;
     const auto fail = [&](const std::string& what) {
         result.error = fileName + ":" + std::to_string(number) + ": " + what;
         return result;
     };
     while (std::getline(lines, line)) {
         ++number;
-        if (!splitWords(line, words)) {
+        const hostkit::ConfigLine split = hostkit::splitConfigLine(line);
+        const std::vector<std::string>& words = split.words;
+        if (split.bracketOpen) {
             return fail("unterminated bracket: a vector such as [0, 0, 1.5] needs its \"]\"");
         }
         if (words.empty()) {
             continue;
         }
         const std::string& keyword = words.front();
-        if (sameNoCase(keyword, "plugin") || sameNoCase(keyword, "device")) {
-            const bool plugin = sameNoCase(keyword, "plugin");
+        if (isKeyword(keyword, "plugin") || isKeyword(keyword, "device")) {
+            const bool plugin = isKeyword(keyword, "plugin");
             const char* what = plugin ? "a path" : "a name";
             if (words.size() != 2) {
                 return fail(keyword + " takes exactly one argument, " + what + " (found " +

@@ -33,10 +33,8 @@ struct ConfigResult {
 constexpr std::size_t kMaxOptionLines = 32;
 constexpr std::size_t kMaxArguments = 64;
 
-// Splits a line into words at blanks; a word that begins with "[" runs to
-// its "]" with the blanks inside kept; a word that begins with "#" starts a
-// comment. False when a bracket is left open.
-bool splitWords(const std::string& line, std::vector<std::string>& words);
+// Keywords are matched without regard to case; `lower` is in lower case.
+bool isKeyword(const std::string& word, const char* lower);
 
 // `fileName` only names the text in messages.
 ConfigResult parseConfig(const std::string& text, const std::string& fileName);

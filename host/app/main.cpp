@@ -1,5 +1,6 @@
 // pallador-host: reads a device through the plug-in, as a host program does,
 // and shows what it publishes.
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "build_info.h"
+#include "host/app/calibrate.h"
 #include "host/app/command_line.h"
 #include "host/app/host_config.h"
 #include "host/app/host_platform.h"
@@ -16,11 +18,16 @@
 namespace {
 
 host::Session* activeSession = nullptr;
+std::atomic<bool> calibrationStopped{false};
 
 void stopActiveSession() {
     if (activeSession != nullptr) {
         activeSession->requestStop();
     }
+}
+
+void stopCalibration() {
+    calibrationStopped.store(true);
 }
 
 int usageError(const std::string& text) {
@@ -148,9 +155,49 @@ int runSession(host::SessionSettings settings) {
     return status;
 }
 
+// pallador-host calibrate ...: the guided run, its output apart from the
+// plug-in's, which goes to a file of its own.
+int calibrate(const std::vector<std::string>& arguments) {
+    const host::CalibrateLineResult parsed = host::parseCalibrateLine(arguments);
+    if (!parsed.ok()) {
+        std::fprintf(stderr, "pallador-host: %s\n%s", parsed.error.c_str(), host::kCalibrateUsage);
+        return 2;
+    }
+    if (parsed.settings.help) {
+        std::fputs(host::kCalibrateUsage, stdout);
+        return 0;
+    }
+    host::CalibrateRun run;
+    run.settings = parsed.settings;
+    const host::ConfigResult read = host::readConfigFile(run.settings.configPath);
+    run.pluginPath = !run.settings.pluginPath.empty()  ? run.settings.pluginPath
+                     : !read.config.pluginPath.empty() ? read.config.pluginPath
+                                                       : defaultPlugin();
+    run.terminal = host::stdoutIsTerminal();
+    if (run.terminal) {
+        host::enableAnsiEscapes();
+    }
+    const std::string logDirectory = host::makeTemporaryDirectory();
+    run.pluginLogPath = host::pathJoin(logDirectory, "plugin.log");
+    run.out = host::divertStandardOutput(run.pluginLogPath);
+    if (logDirectory.empty() || run.out == nullptr) {
+        std::fprintf(stderr, "pallador-host: cannot separate the plug-in's output\n");
+        return 1;
+    }
+    host::installStopHandler(stopCalibration);
+    const int status = host::runCalibration(run, calibrationStopped);
+    host::installStopHandler(nullptr);
+    std::fflush(run.out);
+    host::removeTree(logDirectory);
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "calibrate") {
+        return calibrate(std::vector<std::string>(argv + 2, argv + argc));
+    }
     const host::CommandLineResult parsed =
         host::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.ok()) {

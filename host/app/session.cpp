@@ -66,28 +66,27 @@ int backoffSeconds(int attempt) {
 }
 
 Session::Session(SessionSettings settings)
-    : settings_(std::move(settings)), port_(portOf(settings_.config)) {
+    : settings_(std::move(settings)),
+      port_(portOf(settings_.config)),
+      device_(settings_.pluginPath) {
     hostLog_.setName("pallador-host");
     hostLog_.debugLevel = settings_.debugLevel;
     view_.device = settings_.config.deviceName;
     view_.port = port_;
     view_.logPath = settings_.logPath;
     for (const OptionText& option : settings_.config.options) {
-        std::string keyword = option.keyword;
-        for (char& c : keyword) {
-            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        }
-        view_.trackerConfigured = view_.trackerConfigured || keyword == "emulatetracker";
+        view_.trackerConfigured =
+            view_.trackerConfigured || isKeyword(option.keyword, "emulatetracker");
     }
 }
 
 Session::~Session() {
-    destroyDevice();
+    device_.close();
 }
 
 void Session::requestStop() {
     stop_.store(true);
-    initRecord_.setRunning(false);
+    device_.stop();
 }
 
 double Session::elapsed() const {
@@ -120,41 +119,10 @@ void Session::setState(const std::string& state, bool tell) {
     tick(true);
 }
 
+// Each device starts on empty storages: nothing else publishes into them.
 bool Session::createDevice() {
-    deviceConfig_ = std::make_unique<hostkit::Config>(settings_.config.deviceName);
-    for (const OptionText& option : settings_.config.options) {
-        deviceConfig_->add(option.lineNumber, option.keyword, option.arguments);
-    }
-    // Each device starts on empty storages: nothing else publishes into them.
-    controllers_.setCount(0);
-    trackers_.setCount(0);
-    device_ = plugin_->createDev(deviceConfig_->get(), settings_.debugGiven ? &hostLog_ : nullptr);
-    if (device_ == nullptr) {
-        note("the plug-in created no device");
-        return false;
-    }
-    initRecord_.setRunning(!stop_.load());
-    const std::int32_t result = device_->init(initRecord_.get());
-    std::cout.flush();
-    std::fflush(stdout);
-    if (result != 1) {
-        destroyDevice();
-        return false;
-    }
-    device_->configure();
-    device_->start();
-    return true;
-}
-
-void Session::destroyDevice() {
-    if (device_ == nullptr) {
-        return;
-    }
-    device_->stop();
-    plugin_->deleteDev(device_);
-    device_ = nullptr;
-    std::cout.flush();
-    std::fflush(stdout);
+    return device_.open(settings_.config, settings_.debugGiven ? &hostLog_ : nullptr,
+                        !stop_.load());
 }
 
 bool Session::pause(int seconds) {
@@ -171,7 +139,7 @@ bool Session::pause(int seconds) {
 
 bool Session::recover() {
     setState("device lost on " + port_ + ", retrying...", true);
-    destroyDevice();
+    device_.close();
     for (int attempt = 0;; ++attempt) {
         if (!pause(backoffSeconds(attempt))) {
             return false;
@@ -223,41 +191,19 @@ void Session::emit(const TraData& record) {
 }
 
 void Session::collect() {
-    UpdateMasks& masks = *initRecord_.masks();
+    const UpdateMasks& masks = device_.masks();
     for (std::uint32_t id = 1; id <= 32; ++id) {
-        if (!masks.controller.isMarked(id)) {
-            continue;
-        }
-        controllers_.lock();
-        std::optional<ConData> found;
-        for (std::uint32_t i = 1; i <= std::min(controllers_.count(), 32u); ++i) {
-            const ConData* entry = controllers_.controller(i);
-            if (entry != nullptr && entry->getId() == id) {
-                found = *entry;
-                break;
+        if (masks.controller.isMarked(id)) {
+            if (const std::optional<ConData> found = device_.controllerWithId(id)) {
+                emit(*found);
             }
-        }
-        controllers_.unlock();
-        if (found) {
-            emit(*found);
         }
     }
     for (std::uint32_t id = 1; id <= 32; ++id) {
-        if (!masks.tracker.isMarked(id)) {
-            continue;
-        }
-        trackers_.lock();
-        std::optional<TraData> found;
-        for (std::uint32_t i = 1; i <= std::min(trackers_.count(), 32u); ++i) {
-            const TraData* entry = trackers_.tracker(i);
-            if (entry != nullptr && entry->getId() == id) {
-                found = *entry;
-                break;
+        if (masks.tracker.isMarked(id)) {
+            if (const std::optional<TraData> found = device_.trackerWithId(id)) {
+                emit(*found);
             }
-        }
-        trackers_.unlock();
-        if (found) {
-            emit(*found);
         }
     }
     std::fflush(settings_.out);
@@ -286,36 +232,71 @@ void Session::tick(bool changed) {
     std::fflush(settings_.out);
 }
 
+// The seconds bound holds even while a call is blocked on the line.
+std::thread Session::startWatch() {
+    if (settings_.seconds <= 0) {
+        return {};
+    }
+    return std::thread([this] {
+        while (!stop_.load()) {
+            if (elapsed() >= settings_.seconds) {
+                device_.stop();
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+}
+
+// One receive call and what it told; false once the run is to end.
+bool Session::receiveOnce(int& failures) {
+    const auto callStart = std::chrono::steady_clock::now();
+    const std::int32_t result = device_.receive();
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - callStart).count();
+    const UpdateMasks& masks = device_.masks();
+    const bool changed = anyMarked(masks.controller) || anyMarked(masks.tracker);
+    if (changed) {
+        collect();
+    }
+    if (device_.stopped()) {
+        return false;
+    }
+    if (result == 1) {
+        failures = 0;
+        if (changed || took < kProbeSeconds) {
+            ++windowFrames_;
+            setState("receiving from " + port_, true);
+        } else {
+            setState("waiting for the device on " + port_, true);
+        }
+    } else if (++failures >= kFailuresForOutage) {
+        failures = 0;
+        if (!recover()) {
+            return false;
+        }
+    }
+    tick(changed);
+    return true;
+}
+
 int Session::run() {
     begin_ = std::chrono::steady_clock::now();
     windowStart_ = begin_;
     if (settings_.mode == OutputMode::live) {
         std::fputs("\x1b[2J", settings_.out);
     }
-    plugin_ = std::make_unique<hostkit::Plugin>(settings_.pluginPath);
-    if (!plugin_->loaded()) {
-        note(plugin_->error());
+    if (!device_.loaded()) {
+        note(device_.loadError());
         return 1;
     }
-    // The seconds bound holds even while a call is blocked on the line.
-    std::thread watch;
-    if (settings_.seconds > 0) {
-        watch = std::thread([this] {
-            while (!stop_.load()) {
-                if (elapsed() >= settings_.seconds) {
-                    initRecord_.setRunning(false);
-                    return;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-        });
-    }
+    std::thread watch = startWatch();
     const auto finish = [&](int status) {
         stop_.store(true);
         if (watch.joinable()) {
             watch.join();
         }
-        destroyDevice();
+        device_.close();
         return status;
     };
     if (!createDevice()) {
@@ -324,37 +305,7 @@ int Session::run() {
     }
     setState("waiting for the device on " + port_, true);
     int failures = 0;
-    while (!limitReached()) {
-        initRecord_.clearMasks();
-        const auto callStart = std::chrono::steady_clock::now();
-        const std::int32_t result = device_->recvData(initRecord_.masks(), 0);
-        const double took =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - callStart).count();
-        std::cout.flush();
-        std::fflush(stdout);
-        UpdateMasks& masks = *initRecord_.masks();
-        const bool changed = anyMarked(masks.controller) || anyMarked(masks.tracker);
-        if (changed) {
-            collect();
-        }
-        if (!initRecord_.running()) {
-            break;
-        }
-        if (result == 1) {
-            failures = 0;
-            if (changed || took < kProbeSeconds) {
-                ++windowFrames_;
-                setState("receiving from " + port_, true);
-            } else {
-                setState("waiting for the device on " + port_, true);
-            }
-        } else if (++failures >= kFailuresForOutage) {
-            failures = 0;
-            if (!recover()) {
-                break;
-            }
-        }
-        tick(changed);
+    while (!limitReached() && receiveOnce(failures)) {
     }
     const int status = finish(0);
     if (settings_.mode == OutputMode::live) {

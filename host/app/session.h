@@ -9,15 +9,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
-#include "device/CBase.h"
 #include "host/app/command_line.h"
+#include "host/app/device_reader.h"
 #include "host/app/host_config.h"
 #include "host/app/live_view.h"
-#include "host/kit/config.h"
-#include "host/kit/init_record.h"
-#include "host/kit/plugin.h"
-#include "host/kit/storage.h"
 #include "support/CMessageH.h"
 
 namespace host {
@@ -54,8 +51,9 @@ public:
     void requestStop();
 
 private:
+    std::thread startWatch();
+    bool receiveOnce(int& failures);
     bool createDevice();
-    void destroyDevice();
     bool recover();
     bool pause(int seconds);
     void collect();
@@ -69,13 +67,8 @@ private:
 
     SessionSettings settings_;
     std::string port_;
-    std::unique_ptr<hostkit::Plugin> plugin_;
-    hostkit::Storage trackers_{hostkit::StorageKind::tracker};
-    hostkit::Storage controllers_{hostkit::StorageKind::controller};
-    hostkit::InitRecord initRecord_{&trackers_, &controllers_};
-    std::unique_ptr<hostkit::Config> deviceConfig_;
+    DeviceReader device_;
     CMessageH hostLog_;
-    CBase* device_ = nullptr;
 
     std::atomic<bool> stop_{false};
     std::chrono::steady_clock::time_point begin_;

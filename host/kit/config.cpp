@@ -8,31 +8,36 @@ namespace hostkit {
 namespace {
 
 bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r';
+    return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
 }
 
 }  // namespace
 
-std::vector<std::string> splitOptionLine(const std::string& text) {
-    std::vector<std::string> words;
+ConfigLine splitConfigLine(const std::string& text) {
+    ConfigLine line;
     std::size_t i = 0;
     while (i < text.size()) {
         if (isBlank(text[i])) {
             ++i;
             continue;
         }
+        if (text[i] == '#') {
+            line.commentAt = i;
+            break;
+        }
         std::size_t end = i;
         if (text[i] == '[') {
             end = text.find(']', i);
-            end = end == std::string::npos ? text.size() : end + 1;
+            line.bracketOpen = end == std::string::npos;
+            end = line.bracketOpen ? text.size() : end + 1;
         }
         while (end < text.size() && !isBlank(text[end])) {
             ++end;
         }
-        words.push_back(text.substr(i, end - i));
+        line.words.push_back(text.substr(i, end - i));
         i = end;
     }
-    return words;
+    return line;
 }
 
 Config::Config(const std::string& deviceName)
@@ -49,8 +54,8 @@ Config Config::fromText(const std::string& text) {
     bool named = false;
     while (std::getline(lines, lineText)) {
         ++number;
-        std::vector<std::string> words = splitOptionLine(lineText);
-        if (words.empty() || words.front()[0] == '#') {
+        std::vector<std::string> words = splitConfigLine(lineText).words;
+        if (words.empty()) {
             continue;
         }
         if (!named) {

@@ -20,10 +20,9 @@ public:
     Config(Config&&) = default;
     Config& operator=(Config&&) = default;
 
-    // The first non-blank line is the device's name; each further line is a
-    // keyword and its arguments, split at blanks, where an argument that
-    // begins with "[" runs to its "]" (blanks inside kept). Blank lines and
-    // lines beginning with "#" are skipped, but counted for the numbers.
+    // The first line with a word is the device's name; each further one is a
+    // keyword and its arguments, split by splitConfigLine. Lines without a
+    // word are skipped, but counted for the numbers.
     static Config fromText(const std::string& text);
 
     // Appends a line; false when the record is full (32 lines) or the line
@@ -63,7 +62,14 @@ private:
     std::uint32_t added_ = 0;
 };
 
-// One line of text split as fromText splits it.
-std::vector<std::string> splitOptionLine(const std::string& text);
+// One line of configuration text in words. Words are separated by blanks; a
+// word that begins with "[" runs to its "]", blanks inside kept; a word that
+// begins with "#" starts a comment, which runs to the end of the line.
+struct ConfigLine {
+    std::vector<std::string> words;
+    std::size_t commentAt = std::string::npos;  // where the comment begins
+    bool bracketOpen = false;  // a "[" without its "]": the rest of the line is the last word
+};
+ConfigLine splitConfigLine(const std::string& text);
 
 }  // namespace hostkit

@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <regex>
 #include <string>
@@ -119,6 +120,55 @@ TEST_F(HostProgram, BadHostLineStopsBeforeAnythingIsLoaded) {
     auto second = run({open});
     EXPECT_EQ(second->wait(5000), 2);
     EXPECT_EQ(second->err().rfind(open + ":1: unterminated bracket", 0), 0u) << second->err();
+}
+
+TEST_F(HostProgram, CalibrationRefusesWithoutTouchingTheFile) {
+    struct Case {
+        const char* name;
+        const char* simCommand;
+        const char* extraLine;
+        int status;
+        std::vector<std::string> said;
+    };
+    const Case cases[] = {
+        {"silent",
+         "mode passive",
+         "",
+         1,
+         {"pallador-host: no device answering on PORT; nothing written.\n"}},
+        {"unmoved",
+         "mode rest",
+         "",
+         3,
+         {"       3  511.5      0   511..512   left out: it never moved\n",
+          "pallador-host: valuator 1, 2, 3, 4, 5, 6 left out: move every control through its "
+          "whole travel in step 2.\npallador-host: FILE left as it was.\n"}},
+        {"rejected",
+         "mode rest",
+         "valuatorscale 1 two 1\n",
+         2,
+         {"pallador-host: the plug-in rejects FILE; nothing written.\n  the plug-in: ",
+          "ERROR: Invalid arg found for ValuatorScale at line 5.\n"}},
+    };
+    for (const Case& test : cases) {
+        ASSERT_TRUE(sim->ok(test.simCommand));
+        const std::string path = configWith(std::string(test.name) + ".conf", test.extraLine);
+        const std::string before = host_testing::fileText(path);
+        auto program =
+            run({"calibrate", path, "--write", "--rest-seconds", "0.5", "--travel-seconds", "0.5"});
+        EXPECT_EQ(program->wait(30000), test.status) << test.name << "\n" << program->out();
+        for (std::string said : test.said) {
+            for (const auto& [from, to] : {std::pair{"PORT", sim->portName()}, {"FILE", path}}) {
+                if (const std::size_t at = said.find(from); at != std::string::npos) {
+                    said.replace(at, std::strlen(from), to);
+                }
+            }
+            EXPECT_NE(program->out().find(said), std::string::npos) << test.name << "\n"
+                                                                    << program->out();
+        }
+        EXPECT_EQ(host_testing::fileText(path), before) << test.name;
+        EXPECT_EQ(host_testing::fileText(path + ".bak"), "") << test.name;
+    }
 }
 
 TEST_F(HostProgram, InterruptDuringABlockedReadEndsTheRunSoon) {

@@ -36,6 +36,19 @@ protected:
         return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
     }
 
+    // Each command's reply; an empty one stands for any usage error.
+    template <std::size_t N>
+    void expectReplies(const std::pair<const char*, const char*> (&replies)[N]) {
+        for (const auto& [command, reply] : replies) {
+            const std::string got = simulator->execute(command);
+            if (*reply == '\0') {
+                EXPECT_EQ(got.rfind("error usage: ", 0), 0u) << command << " -> " << got;
+            } else {
+                EXPECT_EQ(got, reply) << command;
+            }
+        }
+    }
+
     std::string directory;
     std::unique_ptr<sim::Simulator> simulator;
 };
@@ -140,14 +153,7 @@ TEST_F(SimCommands, LineFaultAndLatencyCommandsCheckTheirArguments) {
         {"answer-delay 5", "ok answer-delay=5"},
         {"answer-delay 1001", ""},
     };
-    for (const auto& [command, reply] : replies) {
-        const std::string got = simulator->execute(command);
-        if (*reply == '\0') {
-            EXPECT_EQ(got.rfind("error usage: ", 0), 0u) << command << " -> " << got;
-        } else {
-            EXPECT_EQ(got, reply) << command;
-        }
-    }
+    expectReplies(replies);
     // The last accepted of each is in force; reset ends them all.
     std::string status = simulator->execute("status");
     EXPECT_NE(status.find(" burst=1 latency=16 answer-delay=5 "), std::string::npos) << status;
@@ -179,14 +185,7 @@ TEST_F(SimCommands, ChannelCommandsTakeOneValueForAllOrSixAndKeepRestWithinTrave
         {"noise 65", ""},
         {"noise 2 -1", ""},
     };
-    for (const auto& [command, reply] : replies) {
-        const std::string got = simulator->execute(command);
-        if (*reply == '\0') {
-            EXPECT_EQ(got.rfind("error usage: ", 0), 0u) << command << " -> " << got;
-        } else {
-            EXPECT_EQ(got, reply) << command;
-        }
-    }
+    expectReplies(replies);
     std::string status = simulator->execute("status");
     EXPECT_NE(status.find(" rest-point=530,490,512,505,520,480 travel=40-990,40-990,40-990,"
                           "40-990,40-990,40-990 noise=2,0,1,3,2,2 noise-seed=9 silent="),
