@@ -137,6 +137,10 @@ struct SerialLine::State {
     bool lowLatencyAsked = false;
     // When the last bytes came in, on the monotonic clock.
     std::int64_t lastArrival = 0;
+    // The line hands bytes over in groups (a receive FIFO, a USB packet):
+    // a new transfer cannot be slept for as if its bytes followed the last
+    // ones back to back, and the first group's arrival wakes the reader.
+    bool groupedDelivery = false;
 
     bool takeOver();
     bool makeBinary();
@@ -148,6 +152,7 @@ struct SerialLine::State {
                    std::uint32_t& transferred);
     Wait waitForBytes(std::uint32_t missing, bool mayPace, const Deadline& deadline,
                       std::int64_t& due) const;
+    void learnDelivery(bool guessedInVain, bool polled, std::uint32_t got);
 };
 
 // Exclusive use, and binary transfer from the first byte on (a Win32 port
@@ -359,6 +364,17 @@ SerialLine::State::Wait SerialLine::State::waitForBytes(std::uint32_t missing, b
     return Wait::ready;
 }
 
+// A sleep for a transfer not begun yet that found nothing says the line
+// hands bytes over in groups; a single byte that woke the reader says it
+// does not.
+void SerialLine::State::learnDelivery(bool guessedInVain, bool polled, std::uint32_t got) {
+    if (guessedInVain) {
+        groupedDelivery = true;
+    } else if (polled && got == 1) {
+        groupedDelivery = false;
+    }
+}
+
 // Takes what is in, and waits for the rest until the deadline. What is in
 // is asked of the terminal first: a read() that finds nothing waits for
 // the terminal's input work to be flushed, a costly wake-up of its own. A
@@ -367,6 +383,7 @@ SerialLine::State::Wait SerialLine::State::waitForBytes(std::uint32_t missing, b
 bool SerialLine::State::readUntil(unsigned char* into, std::uint32_t count,
                                   const Deadline& deadline, std::uint32_t& transferred) {
     bool slept = false;
+    bool guessed = false;
     bool pollSawInput = false;
     std::int64_t due = -1;
     while (transferred < count) {
@@ -374,6 +391,8 @@ bool SerialLine::State::readUntil(unsigned char* into, std::uint32_t count,
         if (ioctl(fd, TIOCINQ, &queued) != 0) {
             return false;
         }
+        learnDelivery(guessed && queued == 0, pollSawInput, static_cast<std::uint32_t>(queued));
+        guessed = false;
         if (queued > 0 || pollSawInput) {
             const std::uint32_t wanted =
                 std::min(count - transferred, static_cast<std::uint32_t>(std::max(queued, 1)));
@@ -394,7 +413,9 @@ bool SerialLine::State::readUntil(unsigned char* into, std::uint32_t count,
             pollSawInput = false;
             continue;
         }
-        switch (waitForBytes(count - transferred, !slept, deadline, due)) {
+        const bool beginning = transferred == 0;
+        switch (waitForBytes(count - transferred, !slept && !(beginning && groupedDelivery),
+                             deadline, due)) {
             case Wait::failed:
                 return false;
             case Wait::passed:
@@ -402,6 +423,7 @@ bool SerialLine::State::readUntil(unsigned char* into, std::uint32_t count,
             case Wait::slept:
                 // Bytes still missing after their time are late: each one's
                 // arrival wakes the reader from here on.
+                guessed = beginning && due >= 0;
                 slept = true;
                 break;
             case Wait::ready:
