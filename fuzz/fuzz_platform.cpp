@@ -195,36 +195,55 @@ bool SerialLine::setTimeouts(const CommTimeouts& timeouts) {
     return true;
 }
 
+namespace {
+
 // What has come, up to the count; a read left short has waited out its
-// total time-out, on the virtual clock.
-bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transferred) {
-    transferred = 0;
-    if (!isOpen()) {
-        return fail(EBADF);
-    }
+// whole wait, on the virtual clock.
+bool readWithin(Line& state, const Dcb& dcb, void* buffer, std::uint32_t count,
+                std::int64_t waitMicroseconds, std::uint32_t& transferred) {
     if (count == 0) {
         return true;
     }
     if (buffer == nullptr) {
         return fail(EFAULT);
     }
-    Line& state = line();
     const std::size_t taken = state.unread.size() < count ? state.unread.size() : count;
     std::copy_n(state.unread.begin(), taken, static_cast<std::uint8_t*>(buffer));
     state.unread.erase(state.unread.begin(), state.unread.begin() + static_cast<long>(taken));
     transferred = static_cast<std::uint32_t>(taken);
-    state.clock +=
-        static_cast<std::int64_t>(taken) * byteMicroseconds(state_->applied.dcb.BaudRate);
+    state.clock += static_cast<std::int64_t>(taken) * byteMicroseconds(dcb.BaudRate);
     if (taken < count) {
-        const CommTimeouts& timeouts = state_->applied.timeouts;
-        state.clock += (static_cast<std::int64_t>(timeouts.ReadTotalTimeoutMultiplier) * count +
-                        timeouts.ReadTotalTimeoutConstant) *
-                       1000;
+        state.clock += waitMicroseconds;
         if (state.hook != nullptr) {
             state.hook(state.hookContext);
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transferred) {
+    transferred = 0;
+    if (!isOpen()) {
+        return fail(EBADF);
+    }
+    const CommTimeouts& timeouts = state_->applied.timeouts;
+    const std::int64_t wait =
+        (static_cast<std::int64_t>(timeouts.ReadTotalTimeoutMultiplier) * count +
+         timeouts.ReadTotalTimeoutConstant) *
+        1000;
+    return readWithin(line(), state_->applied.dcb, buffer, count, wait, transferred);
+}
+
+bool SerialLine::readFor(void* buffer, std::uint32_t count, std::uint32_t milliseconds,
+                         std::uint32_t& transferred) {
+    transferred = 0;
+    if (!isOpen()) {
+        return fail(EBADF);
+    }
+    return readWithin(line(), state_->applied.dcb, buffer, count, std::int64_t{milliseconds} * 1000,
+                      transferred);
 }
 
 bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& transferred) {

@@ -148,6 +148,8 @@ struct SerialLine::State {
     void release();
     bool raiseHandshakeLines() const;
     enum class Wait;
+    bool readBy(void* buffer, std::uint32_t count, const Deadline& deadline,
+                std::uint32_t& transferred);
     bool readUntil(unsigned char* into, std::uint32_t count, const Deadline& deadline,
                    std::uint32_t& transferred);
     Wait waitForBytes(std::uint32_t missing, bool mayPace, const Deadline& deadline,
@@ -435,6 +437,17 @@ bool SerialLine::State::readUntil(unsigned char* into, std::uint32_t count,
     return true;
 }
 
+bool SerialLine::State::readBy(void* buffer, std::uint32_t count, const Deadline& deadline,
+                               std::uint32_t& transferred) {
+    if (count == 0) {
+        return true;
+    }
+    if (buffer == nullptr) {
+        return fail(EFAULT);
+    }
+    return readUntil(static_cast<unsigned char*>(buffer), count, deadline, transferred);
+}
+
 // A total time-out per call, as ReadFile has it: the bytes that came before
 // it passed are the result, and a silent line is no failure.
 bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transferred) {
@@ -443,14 +456,8 @@ bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transfer
         return fail(EBADF);
     }
     const std::int64_t wait = translation::readWaitMicroseconds(state_->timeouts, count);
-    const Deadline deadline = wait != 0 ? Deadline::after(wait) : Deadline::never();
-    if (count == 0) {
-        return true;
-    }
-    if (buffer == nullptr) {
-        return fail(EFAULT);
-    }
-    return state_->readUntil(static_cast<unsigned char*>(buffer), count, deadline, transferred);
+    return state_->readBy(buffer, count, wait != 0 ? Deadline::after(wait) : Deadline::never(),
+                          transferred);
 }
 
 bool SerialLine::readFor(void* buffer, std::uint32_t count, std::uint32_t milliseconds,
@@ -459,14 +466,8 @@ bool SerialLine::readFor(void* buffer, std::uint32_t count, std::uint32_t millis
     if (!isOpen()) {
         return fail(EBADF);
     }
-    if (count == 0) {
-        return true;
-    }
-    if (buffer == nullptr) {
-        return fail(EFAULT);
-    }
-    const Deadline deadline = Deadline::after(std::int64_t{milliseconds} * 1000);
-    return state_->readUntil(static_cast<unsigned char*>(buffer), count, deadline, transferred);
+    return state_->readBy(buffer, count, Deadline::after(std::int64_t{milliseconds} * 1000),
+                          transferred);
 }
 
 // Writes have no time-out (a record that asks for one is refused): the line
