@@ -192,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Slower to answer than the drain's own 20 ms: the drain must wait
         // for the answer still on its way, or two would be outstanding.
         LineCase{"slowAnswer9600", "mode rest;noise 2;answer-delay 40", 9600, 512, 2, false,
-                 kThreePlaces, milliseconds(500)},
+                 kThreePlaces, milliseconds(700)},
         LineCase{"slowAnswer1200", "mode rest;noise 2;answer-delay 5", 1200, 512, 2, false,
                  kThreePlaces, milliseconds(1500)},
         LineCase{"slowAnswer115200", "mode rest;noise 2;answer-delay 5", 115200, 512, 2, false,
