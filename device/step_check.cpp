@@ -76,6 +76,7 @@ constexpr std::int32_t kFallbackBaudRate = 9600;
 constexpr std::uint32_t kBitsPerByte = 10;
 // Beyond this an answer is a device gone, not a slow one.
 constexpr std::int64_t kLongestAnswerMicroseconds = 250000;
+constexpr std::int64_t kAnswerWear = 8;
 
 }  // namespace
 
@@ -87,9 +88,14 @@ void LineTiming::answerSeen(std::int64_t requested, std::int64_t readFrom,
         return;
     }
     // The word's own two characters are line time, not answer time.
-    const std::int64_t answer = firstWordIn - requested - 2 * character;
-    answerMicroseconds_ = std::max(answerMicroseconds_,
-                                   std::clamp<std::int64_t>(answer, 0, kLongestAnswerMicroseconds));
+    const std::int64_t answer = std::clamp<std::int64_t>(firstWordIn - requested - 2 * character, 0,
+                                                         kLongestAnswerMicroseconds);
+    // A longer answer counts at once; a shorter one wears the estimate down
+    // slowly, so that one late wake-up of ours does not lengthen every wait
+    // for good, and a device whose answers vary is still waited for.
+    answerMicroseconds_ = answer >= answerMicroseconds_
+                              ? answer
+                              : answerMicroseconds_ - (answerMicroseconds_ - answer) / kAnswerWear;
 }
 
 std::uint32_t LineTiming::lineMilliseconds(std::uint32_t bytes) const {

@@ -112,6 +112,14 @@ TEST(LineTiming, WaitsCoverTheirBytesAndTheAnswerTimeAtTheLineSpeed) {
         EXPECT_EQ(timing.strayWaitMilliseconds(), row.strayWait) << row.what;
         EXPECT_EQ(timing.drainGapMilliseconds(), row.drainGap) << row.what;
     }
+    // One late answer (or a late wake-up of ours) wears off again.
+    LineTiming timing(9600);
+    timing.answerSeen(0, 0, 22082);
+    EXPECT_EQ(timing.strayWaitMilliseconds(), 24u);
+    for (int n = 0; n < 30; ++n) {
+        timing.answerSeen(0, 0, 2082);
+    }
+    EXPECT_EQ(timing.strayWaitMilliseconds(), 5u);
 }
 
 }  // namespace
