@@ -67,7 +67,7 @@ private:
     Drain drainLine();
     // `onItsOwn`: not the early request, so the answer's time can be seen.
     bool sendRequest(bool onItsOwn);
-    void decodeFrame();
+    void decodeFrame(const frame::Words& words);
     FrameRead detect();
     ProbeResult probe();
     // Publication (receive.cpp).

@@ -36,9 +36,10 @@ CPallador::FrameRead CPallador::readFrame() {
         if (got != Collected::whole) {
             return afterBrokenFrame(got);
         }
-        switch (stepCheck.judge(frame::wordsOf(frameBytes), quiet, now())) {
+        const frame::Words words = frame::wordsOf(frameBytes);
+        switch (stepCheck.judge(words, quiet, now())) {
             case StepCheck::Verdict::publish:
-                decodeFrame();
+                decodeFrame(words);
                 return FrameRead::complete;
             case StepCheck::Verdict::confirm:
                 break;
@@ -181,8 +182,7 @@ bool CPallador::sendRequest(bool onItsOwn) {
     return true;
 }
 
-void CPallador::decodeFrame() {
-    const frame::Words words = frame::wordsOf(frameBytes);
+void CPallador::decodeFrame(const frame::Words& words) {
     std::copy(words.begin(), words.end(), rawWords);
     frame::decodeButtons(words[0], buttons);
     for (int n = 0; n < frame::kValuators; ++n) {
