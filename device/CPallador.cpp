@@ -33,6 +33,8 @@ std::int32_t CPallador::configure() {
 
 bool CPallador::stop() {
     log->debug("CPallador: \"stop\" called.", true);
+    // A line that is gone is already closed, and stays so: after stop
+    // nothing is reopened.
     if (serialPort != nullptr) {
         serialPort->closePort();
     }

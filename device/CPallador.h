@@ -8,6 +8,7 @@
 
 #include "device/CBase.h"
 #include "device/InitInfo.h"
+#include "device/line_health.h"
 #include "device/step_check.h"
 #include "storage/ConData.h"
 #include "storage/TraData.h"
@@ -52,6 +53,13 @@ private:
 
     std::int32_t initSteps(InitInfo* info);
     bool readDeviceOptions();
+    // The Pallador's settings on the line just opened (init.cpp).
+    void setUpLine();
+    // Line outages (line_outage.cpp): the port found its line gone; the
+    // call waits for the next attempt to open it again.
+    void reportOutage();
+    bool awaitLine();
+    void reviewLineHealth();
     bool setUpTrackerEmulation();
     bool running() const;
     // Framing (framing.cpp): whole frames into `frameBytes`, the early
@@ -103,6 +111,10 @@ private:
     // The run flag ended a call in the middle of a frame: the rest of it,
     // and the frame asked for early, are still on their way.
     bool streamInterrupted = false;
+    LineHealth lineHealth;
+    // While the line is gone: when the next attempt to open it is due, on
+    // the monotonic clock; 0 until the outage has been reported.
+    std::int64_t reopenAt = 0;
     std::int32_t* runFlag = nullptr;
     DeviceConfig* config = nullptr;
     std::int32_t emulatedTrackers = 0;

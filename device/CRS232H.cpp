@@ -72,12 +72,28 @@ bool CRS232H::openPort(const char* name) {
         reportSystemError(kOpenFailed);
         return false;
     }
+    return takeOverLine();
+}
+
+bool CRS232H::takeOverLine() {
+    lost = false;
     loadAttributes(&workingAttributes);
     loadAttributes(&savedAttributes);
     return true;
 }
 
+bool CRS232H::reopenPort() {
+    log->debug("CRS232H: \"reopenPort\" called.", true);
+    if (!line.isOpen() && !line.open(portName)) {
+        log->debugf("CRS232H: %s is not there yet.\n", portName);
+        return false;
+    }
+    return takeOverLine();
+}
+
 bool CRS232H::closePort() {
+    // The owner's close ends an outage: nothing waits to be reopened.
+    lost = false;
     if (!line.isOpen()) {
         return false;
     }
@@ -150,12 +166,23 @@ bool CRS232H::flushPort() {
     return true;
 }
 
+void CRS232H::transferFailed(const char* message) {
+    if (lost) {
+        return;
+    }
+    reportSystemError(message);
+    if (line.isOpen()) {
+        lost = true;
+        line.close();
+    }
+}
+
 std::int32_t CRS232H::writePort(const void* bytes, std::int32_t count) {
     // A negative count would reach the system as a huge unsigned one.
     const std::uint32_t wanted = count > 0 ? static_cast<std::uint32_t>(count) : 0;
     std::uint32_t written = 0;
     if (!line.write(bytes, wanted, written)) {
-        reportSystemError(kWriteFailed);
+        transferFailed(kWriteFailed);
         return 0;
     }
     return static_cast<std::int32_t>(written);
@@ -165,7 +192,7 @@ std::int32_t CRS232H::readPort(void* buffer, std::int32_t count) {
     const std::uint32_t wanted = count > 0 ? static_cast<std::uint32_t>(count) : 0;
     std::uint32_t got = 0;
     if (!line.read(buffer, wanted, got)) {
-        reportSystemError(kReadFailed);
+        transferFailed(kReadFailed);
     }
     return static_cast<std::int32_t>(got);
 }
@@ -174,7 +201,7 @@ std::int32_t CRS232H::readPortFor(void* buffer, std::int32_t count, std::uint32_
     const std::uint32_t wanted = count > 0 ? static_cast<std::uint32_t>(count) : 0;
     std::uint32_t got = 0;
     if (!line.readFor(buffer, wanted, milliseconds, got)) {
-        reportSystemError(kReadFailed);
+        transferFailed(kReadFailed);
         return -1;
     }
     return static_cast<std::int32_t>(got);

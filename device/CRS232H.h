@@ -42,14 +42,28 @@ public:
 
     // The line holds no system handle while closed, after a failed open too.
     bool isOpen() const { return line.isOpen(); }
+
+    // A read or write that the system failed on an open line means the line
+    // is gone (an adapter pulled out, a hung-up terminal): the failure is
+    // reported once, the handle closed without putting settings back on a
+    // line that no longer takes them, and every later read and write fails
+    // without a word until the line is reopened or closed by its owner.
+    bool lineLost() const { return lost; }
+    // The same port opened again, quietly while it is absent; the settings
+    // found at this open are the ones closePort puts back.
+    bool reopenPort();
     static bool isAcceptedBaudRate(std::int32_t rate);
 
 private:
     void reportSystemError(const char* message) const;
+    // After a failed transfer: reported, and the line dropped if it was open.
+    void transferFailed(const char* message);
+    bool takeOverLine();
 
     char portName[kMaxPortNameLength + 1] = {};
     platform::SerialLine line;
     PortAttributes savedAttributes{};
     PortAttributes workingAttributes{};
     std::unique_ptr<CMessageH> log;
+    bool lost = false;
 };

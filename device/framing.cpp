@@ -33,17 +33,23 @@ CPallador::FrameRead CPallador::readFrame() {
     for (int frames = 0; frames < kFramesPerCall && running(); ++frames) {
         const bool quiet = stepCheck.wantsQuietFrame(now());
         const Collected got = collectFrame(quiet);
+        if (got == Collected::broken) {
+            lineHealth.frameDropped(LineHealth::Drop::outOfStep, now());
+        }
         if (got != Collected::whole) {
             return afterBrokenFrame(got);
         }
         const frame::Words words = frame::wordsOf(frameBytes);
         switch (stepCheck.judge(words, quiet, now())) {
             case StepCheck::Verdict::publish:
+                lineHealth.frameTaken(now());
                 decodeFrame(words);
                 return FrameRead::complete;
             case StepCheck::Verdict::confirm:
+                lineHealth.frameTaken(now());
                 break;
             case StepCheck::Verdict::outOfStep:
+                lineHealth.frameDropped(LineHealth::Drop::outOfRange, now());
                 return findFrameAgain(true);
         }
     }
@@ -175,7 +181,10 @@ CPallador::Drain CPallador::drainLine() {
 bool CPallador::sendRequest(bool onItsOwn) {
     const std::uint8_t request = frame::kRequestByte;
     if (serialPort->writePort(&request, 1) == 0) {
-        log->error("CPallador: Sending error occured.", true);
+        // A line found gone is reported once, by the port and the outage.
+        if (!serialPort->lineLost()) {
+            log->error("CPallador: Sending error occured.", true);
+        }
         return false;
     }
     ownRequestAt = onItsOwn ? now() : 0;
@@ -230,6 +239,9 @@ CPallador::ProbeResult CPallador::probe() {
     for (;;) {
         std::uint8_t answered = 0;
         const std::int32_t got = serialPort->readPort(&answered, 1);
+        if (serialPort->lineLost()) {
+            return ProbeResult::failed;
+        }
         if (got < 0) {
             log->error("CPallador: Reading error occured.", true);
             return ProbeResult::failed;

@@ -90,21 +90,6 @@ bool reserveControllerEntries(CDataStorage* storage, CConCommonH& mapping, const
     return true;
 }
 
-// Opens the line and puts the Pallador's settings on it. A rate or setting
-// the port refuses is reported by the port and does not fail the open.
-bool openLine(CRS232H& port, const char* portName, std::int32_t baudRate) {
-    if (!port.openPort(portName)) {
-        return false;
-    }
-    platform::PortAttributes attributes{};
-    port.getAttributes(&attributes);
-    applyLineSettings(attributes);
-    port.setAttributes(&attributes);
-    port.setBaudRate(baudRate);
-    port.applyAttributes(nullptr);
-    return true;
-}
-
 // The device's own option lines, port and baud rate, written straight into
 // the device's fields. Each takes exactly one argument.
 class DeviceOptions {
@@ -149,6 +134,17 @@ constexpr OptionKeyword<DeviceOptions> kDeviceKeywords[] = {
 };
 
 }  // namespace
+
+// The Pallador's settings on top of what the port had. A rate or setting
+// the port refuses is reported by the port and does not fail the open.
+void CPallador::setUpLine() {
+    platform::PortAttributes attributes{};
+    serialPort->getAttributes(&attributes);
+    applyLineSettings(attributes);
+    serialPort->setAttributes(&attributes);
+    serialPort->setBaudRate(baudRate);
+    serialPort->applyAttributes(nullptr);
+}
 
 // The device's settings before its options, then its options.
 bool CPallador::readDeviceOptions() {
@@ -226,5 +222,9 @@ std::int32_t CPallador::initSteps(InitInfo* info) {
 
     serialPort = std::make_unique<CRS232H>(log.get());
     lineTiming = LineTiming(baudRate);
-    return openLine(*serialPort, portName.c_str(), baudRate) ? 1 : -1;
+    if (!serialPort->openPort(portName.c_str())) {
+        return -1;
+    }
+    setUpLine();
+    return 1;
 }

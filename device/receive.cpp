@@ -6,6 +6,7 @@
 
 #include "config/CConCommonH.h"
 #include "device/CPallador.h"
+#include "device/CRS232H.h"
 #include "storage/CDataStorage.h"
 #include "storage/UpdateMask.h"
 
@@ -28,7 +29,19 @@ std::int32_t CPallador::recvData(UpdateMasks* masks, std::int32_t /*unused*/) {
     if (trackerOptions != nullptr) {
         masks->tracker.clear();
     }
-    switch (readFrame()) {
+    // A line just opened again is silent until asked: it goes straight to
+    // the probe, as the device is to be found anew.
+    const bool reopened = serialPort->lineLost();
+    if (reopened && !awaitLine()) {
+        return -1;
+    }
+    const FrameRead read = reopened ? detect() : readFrame();
+    reviewLineHealth();
+    if (serialPort->lineLost()) {
+        reportOutage();
+        return -1;
+    }
+    switch (read) {
         case FrameRead::complete:
             break;
         case FrameRead::noData:

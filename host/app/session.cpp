@@ -13,9 +13,6 @@ namespace host {
 
 namespace {
 
-// Every call failing this many times in a row, with the run flag still set,
-// means the line is gone.
-constexpr int kFailuresForOutage = 3;
 // A call that returns without data after this long was probing.
 constexpr double kProbeSeconds = 1.5;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(50);
@@ -60,10 +57,6 @@ bool anyMarked(const UpdateMask& mask) {
 }
 
 }  // namespace
-
-int backoffSeconds(int attempt) {
-    return attempt >= 3 ? 8 : 1 << std::max(attempt, 0);
-}
 
 Session::Session(SessionSettings settings)
     : settings_(std::move(settings)),
@@ -123,36 +116,6 @@ void Session::setState(const std::string& state, bool tell) {
 bool Session::createDevice() {
     return device_.open(settings_.config, settings_.debugGiven ? &hostLog_ : nullptr,
                         !stop_.load());
-}
-
-bool Session::pause(int seconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < until) {
-        if (limitReached()) {
-            return false;
-        }
-        tick(false);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return !limitReached();
-}
-
-bool Session::recover() {
-    setState("device lost on " + port_ + ", retrying...", true);
-    device_.close();
-    for (int attempt = 0;; ++attempt) {
-        if (!pause(backoffSeconds(attempt))) {
-            return false;
-        }
-        if (createDevice()) {
-            note("device back on " + port_);
-            setState("waiting for the device on " + port_, true);
-            return true;
-        }
-        if (limitReached()) {
-            return false;
-        }
-    }
 }
 
 void Session::emit(const ConData& record) {
@@ -249,7 +212,7 @@ std::thread Session::startWatch() {
 }
 
 // One receive call and what it told; false once the run is to end.
-bool Session::receiveOnce(int& failures) {
+bool Session::receiveOnce() {
     const auto callStart = std::chrono::steady_clock::now();
     const std::int32_t result = device_.receive();
     const double took =
@@ -262,19 +225,23 @@ bool Session::receiveOnce(int& failures) {
     if (device_.stopped()) {
         return false;
     }
+    // The plug-in keeps its line itself: a call that fails while the run
+    // flag is set means the line is gone, and the plug-in reopens it once it
+    // is back. The host only keeps calling, as the hosts it serves do.
     if (result == 1) {
-        failures = 0;
+        if (lineLost_) {
+            lineLost_ = false;
+            note("line back on " + port_);
+        }
         if (changed || took < kProbeSeconds) {
             ++windowFrames_;
             setState("receiving from " + port_, true);
         } else {
             setState("waiting for the device on " + port_, true);
         }
-    } else if (++failures >= kFailuresForOutage) {
-        failures = 0;
-        if (!recover()) {
-            return false;
-        }
+    } else if (!lineLost_) {
+        lineLost_ = true;
+        setState("line lost on " + port_ + ", the plug-in reopens it once it is back", true);
     }
     tick(changed);
     return true;
@@ -304,8 +271,7 @@ int Session::run() {
         return finish(1);
     }
     setState("waiting for the device on " + port_, true);
-    int failures = 0;
-    while (!limitReached() && receiveOnce(failures)) {
+    while (!limitReached() && receiveOnce()) {
     }
     const int status = finish(0);
     if (settings_.mode == OutputMode::live) {

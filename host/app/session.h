@@ -33,9 +33,6 @@ struct SessionSettings {
     std::string logPath;       // live view: where the plug-in writes
 };
 
-// The pauses between attempts to re-create a lost device: 1, 2, 4, 8, 8 ... s.
-int backoffSeconds(int attempt);
-
 class Session {
 public:
     explicit Session(SessionSettings settings);
@@ -52,10 +49,8 @@ public:
 
 private:
     std::thread startWatch();
-    bool receiveOnce(int& failures);
+    bool receiveOnce();
     bool createDevice();
-    bool recover();
-    bool pause(int seconds);
     void collect();
     void emit(const ConData& record);
     void emit(const TraData& record);
@@ -75,6 +70,7 @@ private:
     std::int64_t controllerRecords_ = 0;
     ViewState view_;
     std::string state_;
+    bool lineLost_ = false;
     std::chrono::steady_clock::time_point lastDraw_{};
     std::chrono::steady_clock::time_point windowStart_{};
     long long windowFrames_ = 0;

@@ -87,14 +87,6 @@ TEST(HostCommandLine, BoundsAndFlagsAreReadAndNonsenseRefused) {
     EXPECT_EQ(host::parseCommandLine({"x.conf", "--fast"}).error, "unknown option --fast");
 }
 
-TEST(HostBackoff, DoublesFromOneSecondUpToEight) {
-    EXPECT_EQ(host::backoffSeconds(0), 1);
-    EXPECT_EQ(host::backoffSeconds(1), 2);
-    EXPECT_EQ(host::backoffSeconds(2), 4);
-    EXPECT_EQ(host::backoffSeconds(3), 8);
-    EXPECT_EQ(host::backoffSeconds(40), 8);
-}
-
 TEST(HostRecordText, JsonLinesCarryTheRecordsValues) {
     ConData controller{};
     controller.reset();

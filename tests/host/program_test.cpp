@@ -186,17 +186,18 @@ TEST_F(HostProgram, InterruptDuringABlockedReadEndsTheRunSoon) {
     EXPECT_LT(took, 3.0);
 }
 
-TEST_F(HostProgram, LineHungUpAndReplugedUnderTheSamePathIsPickedUpAgain) {
+TEST_F(HostProgram, LineHungUpAndReplugedUnderTheSamePathIsReopenedByThePlugIn) {
     ASSERT_TRUE(sim->ok("mode fresh"));
     auto program = run({configWith("replug.conf"), "--seconds", "40"});
     ASSERT_TRUE(program->waitForErr("receiving from", 15000)) << program->err();
     ASSERT_TRUE(sim->ok("hangup"));
-    const std::string lost = "pallador-host: device lost on " + sim->portName() + ", retrying...";
+    const std::string lost = "pallador-host: line lost on " + sim->portName() +
+                             ", the plug-in reopens it once it is back";
     ASSERT_TRUE(program->waitForErr(lost, 8000)) << program->err();
     std::this_thread::sleep_for(std::chrono::milliseconds(2500));
     const std::size_t before = linesOf(program->out()).size();
     ASSERT_TRUE(sim->ok("replug"));
-    ASSERT_TRUE(program->waitForErr("pallador-host: device back on " + sim->portName(), 15000))
+    ASSERT_TRUE(program->waitForErr("pallador-host: line back on " + sim->portName(), 15000))
         << program->err();
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     while (linesOf(program->out()).size() <= before + 3 &&
@@ -206,8 +207,13 @@ TEST_F(HostProgram, LineHungUpAndReplugedUnderTheSamePathIsPickedUpAgain) {
     program->signal(SIGTERM);
     EXPECT_EQ(program->wait(5000), 0);
     EXPECT_GT(linesOf(program->out()).size(), before + 3);
-    // Told once per outage, however many attempts it took.
-    EXPECT_EQ(countOf(program->err(), "device lost on"), 1u) << program->err();
+    // Told once per outage, however many attempts it took; the same device
+    // opened its line again, as the plug-in said.
+    EXPECT_EQ(countOf(program->err(), "line lost on"), 1u) << program->err();
+    EXPECT_EQ(countOf(program->err(), "CPallador: Line to " + sim->portName() + " lost;"), 1u)
+        << program->err();
+    EXPECT_EQ(countOf(program->err(), "CPallador: Line to " + sim->portName() + " is back;"), 1u)
+        << program->err();
 }
 
 }  // namespace

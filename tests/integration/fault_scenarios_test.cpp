@@ -1,6 +1,5 @@
 // Faults on the line and in the host, with the plug-in loaded as a host
-// loads it: an adapter pulled out in the middle of a frame and plugged back,
-// noise and garbage on the line, a host that holds its mutex or clears its
+// loads it: noise and garbage on the line, a host that holds its mutex or clears its
 // run flag at awkward moments, and receive calls on a stopped device.
 #include <atomic>
 #include <chrono>
@@ -51,20 +50,6 @@ protected:
         return "HOST: ERROR: CRS232H: Writing to " + sim->portName() + ": " + text;
     }
 
-    // What the host does with a device whose line is gone: stop it, delete
-    // it, and build a new one on fresh storages.
-    void deleteDevice() {
-        bool stopped = false;
-        bool deleted = false;
-        lastOutput = captureOutput([&] {
-            stopped = device->stop();
-            deleted = plugin->deleteDev(device);
-        });
-        device = nullptr;
-        EXPECT_TRUE(stopped);
-        EXPECT_TRUE(deleted);
-    }
-
     // Runs recvData on another thread; join() waits for it.
     struct BackgroundCall {
         std::thread thread;
@@ -85,84 +70,6 @@ protected:
         });
     }
 };
-
-// --- Adapter pulled out ---------------------------------------------------
-
-TEST_F(FaultScenarios, PulledOutMidFrameFailsEveryCallUntilTheHostCreatesTheDeviceAgain) {
-    ASSERT_TRUE(sim->ok("mode fresh"));
-    ASSERT_EQ(createAndInit(), 1) << initOutput;
-    detectQuickly();
-    ASSERT_EQ(receive(), 1) << lastOutput;
-    ASSERT_TRUE(controllerMarked(1));
-    const std::string unplugged = unpluggedLineText();
-
-    // The frame in flight arrives whole; the one after it stops in the
-    // middle of word 3 (7 bytes), and the adapter goes with it.
-    ASSERT_TRUE(sim->ok("hangup-after 7"));
-    bool failed = false;
-    for (int call = 0; call < 3 && !failed; ++call) {
-        const std::vector<std::uint8_t> before = recordBytes(controllers->controller(1));
-        const std::int32_t result = receive();
-        if (result == 1) {
-            EXPECT_TRUE(controllerMarked(1)) << "whole frames before the cut are published";
-            continue;
-        }
-        failed = true;
-        EXPECT_EQ(result, -1);
-        EXPECT_TRUE(masksClear());
-        EXPECT_EQ(recordBytes(controllers->controller(1)), before)
-            << "nothing of a cut frame is published";
-        // The read that found the line gone (twice if the last byte came
-        // too late to be read), then the probe's request.
-        std::vector<std::string> problems = problemLines(lastOutput);
-        ASSERT_GE(problems.size(), 3u) << lastOutput;
-        ASSERT_LE(problems.size(), 4u) << lastOutput;
-        EXPECT_EQ(problems[problems.size() - 2], writingError(unplugged));
-        EXPECT_EQ(problems.back(), kSendingError);
-        problems.resize(problems.size() - 2);
-        for (const std::string& line : problems) {
-            EXPECT_EQ(line, readingError(unplugged));
-        }
-        EXPECT_TRUE(hasLine(lastOutput, "HOST: DEBUG: CPallador: Trying to detect."));
-    }
-    ASSERT_TRUE(failed) << "the cut frame never came";
-
-    // While it is out, every call fails the same way, without blocking.
-    const std::vector<std::string> outage = {readingError(unplugged), readingError(unplugged),
-                                             writingError(unplugged), kSendingError};
-    const auto start = steady_clock::now();
-    EXPECT_EQ(receive(), -1);
-    EXPECT_LT(steady_clock::now() - start, milliseconds(3500));
-    EXPECT_EQ(problemLines(lastOutput), outage) << lastOutput;
-
-    // Plugged back under the same name: the device keeps its dead line
-    // (nothing reopens a port), so its calls still fail.
-    ASSERT_TRUE(sim->ok("replug"));
-    EXPECT_EQ(receive(), -1);
-    EXPECT_EQ(problemLines(lastOutput), outage) << lastOutput;
-    EXPECT_TRUE(masksClear());
-
-    // The host deletes it and creates a new one, which finds the new line.
-    // Putting the old line's settings back fails, the line being gone; the
-    // port is closed all the same.
-    deleteDevice();
-    EXPECT_EQ(problemLines(lastOutput),
-              std::vector<std::string>{"HOST: ERROR: CRS232H: Setting attribute(DCB) to " +
-                                       sim->portName() + ": " + unplugged})
-        << lastOutput;
-    controllers->setCount(0);
-    ASSERT_EQ(createAndInit(), 1) << initOutput;
-    EXPECT_EQ(problemLines(initOutput), std::vector<std::string>{}) << initOutput;
-    detectQuickly();
-    ASSERT_EQ(receive(), 1) << lastOutput;
-    EXPECT_TRUE(controllerMarked(1));
-    const ConData* entry = controllers->controller(1);
-    EXPECT_EQ(entry->getId(), 1u);
-    EXPECT_EQ(entry->getValuatorCount(), 6u);
-    EXPECT_EQ(entry->getButtonCount(), 12u);
-    ASSERT_EQ(receive(), 1) << lastOutput;
-    EXPECT_TRUE(controllerMarked(1)) << "every fresh frame differs, so each one is published";
-}
 
 // --- Noise and garbage ----------------------------------------------------
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ostream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -109,7 +110,7 @@ protected:
             const auto before = steady_clock::now();
             ASSERT_EQ(receive(), 1) << lastOutput;
             const auto after = steady_clock::now();
-            EXPECT_EQ(problemLines(lastOutput), std::vector<std::string>{}) << lastOutput;
+            EXPECT_EQ(problemsBeyondHealth(lastOutput), std::vector<std::string>{}) << lastOutput;
             EXPECT_FALSE(hasLine(lastOutput, "HOST: DEBUG: CPallador: Trying to detect."))
                 << "the line is found again without a probe";
             if (controllerMarked(1) && !inStep(after)) {
@@ -130,6 +131,24 @@ protected:
         longest = std::max(longest, toFrames);
     }
 
+    // The faults come thick enough to make the line noisy: the log may say
+    // so, once a window at most, and nothing else.
+    std::vector<std::string> problemsBeyondHealth(const std::string& output) {
+        const std::regex noisy("HOST: WARNING: CPallador: Line to " + sim->portName() +
+                               " is noisy: \\d+ of \\d+ frames dropped in 1\\d s "
+                               "\\(\\d+ out of step, \\d+ out of range\\)\\.");
+        std::vector<std::string> others;
+        for (const std::string& line : problemLines(output)) {
+            if (std::regex_match(line, noisy)) {
+                ++healthLines;
+            } else {
+                others.push_back(line);
+            }
+        }
+        return others;
+    }
+
+    int healthLines = 0;
     int faults = 0;
     int outOfStepRecords = 0;
     steady_clock::duration outOfStepTime{};
@@ -146,6 +165,7 @@ TEST_P(LineStep, EveryLostOrStrayByteIsNoticedAndNoRecordOutOfStepIsPublished) {
     detect();
     ASSERT_EQ(receive(), 1) << lastOutput;
     ASSERT_TRUE(controllerMarked(1) && inStep(steady_clock::now())) << lastOutput;
+    const auto streamStart = steady_clock::now();
     std::vector<std::string> faultList;
     for (int at = 0; at < 14; ++at) {
         if (line.positions.empty() || std::count(line.positions.begin(), line.positions.end(), at))
@@ -168,6 +188,10 @@ TEST_P(LineStep, EveryLostOrStrayByteIsNoticedAndNoRecordOutOfStepIsPublished) {
     }
     EXPECT_EQ(outOfStepRecords, 0);
     EXPECT_EQ(outOfStepTime, steady_clock::duration{});
+    EXPECT_LE(healthLines, 1 + std::chrono::duration_cast<std::chrono::seconds>(
+                                   steady_clock::now() - streamStart)
+                                       .count() /
+                                   10);
     std::printf("%s: %d faults noticed, %d records out of step, back in step within %lld ms\n",
                 line.name, faults, outOfStepRecords,
                 static_cast<long long>(std::chrono::duration_cast<milliseconds>(longest).count()));

@@ -242,25 +242,6 @@ TEST_F(DriverTest, SilentDeviceIsProbedUntilItAnswersAgain) {
     EXPECT_TRUE(controllerMarked(1)) << "frames flow again after the device answers";
 }
 
-TEST_F(DriverTest, HungUpDeviceMakesEveryCallFailWithoutBlocking) {
-    ASSERT_TRUE(sim->ok("mode rest"));
-    ASSERT_EQ(createAndInit(), 1) << initOutput;
-    detect();
-    ASSERT_TRUE(sim->ok("hangup"));
-    for (int call = 0; call < 3; ++call) {
-        const auto start = steady_clock::now();
-        EXPECT_EQ(receive(), -1) << lastOutput;
-        EXPECT_LT(steady_clock::now() - start, milliseconds(4500));
-        EXPECT_NE(lastOutput.find("HOST: ERROR: CPallador: Sending error occured.\n"),
-                  std::string::npos)
-            << lastOutput;
-        EXPECT_NE(lastOutput.find("HOST: ERROR: CRS232H: Writing to " + sim->portName() + ": "),
-                  std::string::npos)
-            << lastOutput;
-    }
-    ASSERT_TRUE(sim->ok("replug"));
-}
-
 TEST_F(DriverTest, StopClosesTheLineAndLaterCallsFail) {
     ASSERT_TRUE(sim->ok("mode rest"));
     ASSERT_EQ(createAndInit(), 1) << initOutput;

@@ -368,10 +368,17 @@ TEST_F(PtyPort, LineFoundWithItsOwnReadControlsKeepsThePortsTimeOut) {
     EXPECT_TRUE(port.closePort());
 }
 
-TEST_F(PtyPort, HungUpLineIsAReadFailureNotASilence) {
+TEST_F(PtyPort, HungUpLineIsReportedOnceAndDroppedThenReopenedUnderItsName) {
+    // The name users configure outlives the terminal behind it, as a
+    // /dev/serial/by-id link does.
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        ("pty-port-" + std::to_string(platform::monotonicMicroseconds()));
+    std::filesystem::create_directories(folder);
+    const std::string name = (folder / "line").string();
+    std::filesystem::create_symlink(peer->portName(), name);
     CRS232H port(&log);
-    ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
-    const std::string name = peer->portName();
+    ASSERT_TRUE(openAsDevice(port, name, 9600));
     peer->hangUp();
     std::uint8_t byte = 0;
     const std::int64_t start = platform::monotonicMicroseconds();
@@ -379,18 +386,33 @@ TEST_F(PtyPort, HungUpLineIsAReadFailureNotASilence) {
     EXPECT_LT(platform::monotonicMicroseconds() - start, 500000) << "waited for the time-out";
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0], "ERROR: CRS232H: Reading from " + name + ": Input/output error");
-    // A read with a wait of its own tells the failure from a silence.
-    out = messages(captureOutput([&] { EXPECT_EQ(port.readPortFor(&byte, 1, 50), -1); }));
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0], "ERROR: CRS232H: Reading from " + name + ": Input/output error");
-    out = messages(captureOutput([&] { EXPECT_EQ(port.writePort(&byte, 1), 0); }));
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0], "ERROR: CRS232H: Writing to " + name + ": Input/output error");
-    // Nothing to restore on a line that is gone: closing says so and closes.
-    out = messages(captureOutput([&] { EXPECT_FALSE(port.closePort()); }));
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0], "ERROR: CRS232H: Setting attribute(DCB) to " + name + ": Input/output error");
-    EXPECT_FALSE(port.isOpen());
+    EXPECT_TRUE(port.lineLost());
+    EXPECT_FALSE(port.isOpen()) << "a line that is gone holds no handle";
+    // Said once: every later transfer fails without a word, a read with a
+    // wait of its own as a failure, not a silence.
+    EXPECT_EQ(captureOutput([&] {
+                  EXPECT_EQ(port.readPortFor(&byte, 1, 50), -1);
+                  EXPECT_EQ(port.writePort(&byte, 1), 0);
+                  EXPECT_FALSE(port.reopenPort()) << "the terminal went with its peer";
+              }),
+              "");
+    EXPECT_TRUE(port.lineLost());
+
+    // Put back under the same name, the line opens again with the settings
+    // it has now; the owner's close puts those back, and ends the outage.
+    peer = PtyPeer::open();
+    ASSERT_TRUE(peer);
+    ASSERT_TRUE(peer->prepare(foundSettings()));
+    std::filesystem::remove(name);
+    std::filesystem::create_symlink(peer->portName(), name);
+    EXPECT_EQ(captureOutput([&] { EXPECT_TRUE(port.reopenPort()); }), "");
+    EXPECT_FALSE(port.lineLost());
+    PortAttributes found{};
+    ASSERT_TRUE(port.getAttributes(&found));
+    EXPECT_EQ(found.dcb.BaudRate, 4800u);
+    EXPECT_EQ(port.writePort(&byte, 1), 1);
+    EXPECT_EQ(captureOutput([&] { EXPECT_TRUE(port.closePort()); }), "");
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(PtyPort, ClosedPortRefusesEverythingAndClosingTwiceDoesNothing) {

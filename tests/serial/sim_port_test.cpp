@@ -2,6 +2,8 @@
 // the Windows build, through the Win32 communications interface under Wine.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "device/CRS232H.h"
 #include "platform/platform.h"
 #include "tests/serial/port_fixture.h"
@@ -143,22 +145,34 @@ TEST_F(SimPort, OneByteReadOnASilentLineTimesOutAfterOneSecond) {
     EXPECT_LT(elapsed, 1500000);
 }
 
-TEST_F(SimPort, HungUpLineFailsReadsAndWritesWithTheirMessages) {
-    CRS232H port(&log);
-    ASSERT_TRUE(openAsDevice(port, name, 9600));
-    ASSERT_TRUE(sim->ok("hangup"));
-    std::uint8_t byte = 0;
-    auto out = messages(captureOutput([&] { EXPECT_EQ(port.readPort(&byte, 1), 0); }));
-    ASSERT_EQ(out.size(), 1u);
-    const std::string readHead = "ERROR: CRS232H: Reading from " + name + ": ";
-    EXPECT_EQ(out[0].rfind(readHead, 0), 0u) << out[0];
-    EXPECT_GT(out[0].size(), readHead.size()) << "no system text";
-
-    out = messages(captureOutput([&] { EXPECT_EQ(port.writePort(&byte, 1), 0); }));
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].rfind("ERROR: CRS232H: Writing to " + name + ": ", 0), 0u) << out[0];
-    captureOutput([&] { port.closePort(); });
-    EXPECT_FALSE(port.isOpen());
+// Whichever transfer meets the hung-up line first says so, with the
+// system's text; the line is dropped, and nothing more is said of it.
+TEST_F(SimPort, HungUpLineIsReportedByTheFirstTransferOnly) {
+    for (const bool readFirst : {true, false}) {
+        SCOPED_TRACE(readFirst ? "read first" : "write first");
+        CRS232H port(&log);
+        ASSERT_TRUE(openAsDevice(port, name, 9600));
+        ASSERT_TRUE(sim->ok("hangup"));
+        std::uint8_t byte = 0;
+        const std::function<void()> read = [&] { EXPECT_EQ(port.readPort(&byte, 1), 0); };
+        const std::function<void()> write = [&] { EXPECT_EQ(port.writePort(&byte, 1), 0); };
+        auto out = messages(captureOutput(readFirst ? read : write));
+        ASSERT_EQ(out.size(), 1u);
+        const std::string head =
+            (readFirst ? "ERROR: CRS232H: Reading from " : "ERROR: CRS232H: Writing to ") + name +
+            ": ";
+        EXPECT_EQ(out[0].rfind(head, 0), 0u) << out[0];
+        EXPECT_GT(out[0].size(), head.size()) << "no system text";
+        EXPECT_TRUE(port.lineLost());
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_EQ(captureOutput([&] {
+                      (readFirst ? write : read)();
+                      EXPECT_FALSE(port.closePort());
+                  }),
+                  "");
+        EXPECT_FALSE(port.lineLost()) << "the owner's close ends the outage";
+        ASSERT_TRUE(sim->ok("replug"));
+    }
 }
 
 }  // namespace

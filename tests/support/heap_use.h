@@ -13,4 +13,8 @@ std::int64_t heapBytesInUse();
 // Resident bytes (the working set on Windows) of the whole process.
 std::int64_t processMemoryBytes();
 
+// Descriptors (handles on Windows) the process holds open; -1 when the
+// system cannot tell.
+std::int64_t openHandleCount();
+
 }  // namespace testing_support

@@ -1,5 +1,6 @@
 #include <malloc.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -25,6 +26,16 @@ std::int64_t processMemoryBytes() {
         status.ignore(1 << 16, '\n');
     }
     return -1;
+}
+
+std::int64_t openHandleCount() {
+    std::error_code error;
+    std::int64_t count = 0;
+    for (std::filesystem::directory_iterator entry("/proc/self/fd", error), end;
+         !error && entry != end; entry.increment(error)) {
+        ++count;
+    }
+    return error ? -1 : count;
 }
 
 }  // namespace testing_support

@@ -45,4 +45,10 @@ std::int64_t processMemoryBytes() {
     return static_cast<std::int64_t>(counters.WorkingSetSize);
 }
 
+std::int64_t openHandleCount() {
+    DWORD count = 0;
+    return GetProcessHandleCount(GetCurrentProcess(), &count) ? static_cast<std::int64_t>(count)
+                                                              : -1;
+}
+
 }  // namespace testing_support

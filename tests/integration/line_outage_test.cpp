@@ -1,0 +1,182 @@
+// A line that goes away and comes back, with a host that does nothing but
+// call recvData: an adapter pulled out in the middle of a frame or between
+// frames, out for a while, and put back under the same name.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "driver_fixture.h"
+#include "fault_lines.h"
+#include "tests/support/heap_use.h"
+#include "tests/support/system_text.h"
+
+namespace testing_support {
+namespace {
+
+using std::chrono::duration;
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+double secondsSince(steady_clock::time_point start) {
+    return duration<double>(steady_clock::now() - start).count();
+}
+
+class LineOutage : public DriverTest {
+protected:
+    void SetUp() override {
+        DriverTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        ASSERT_TRUE(sim->ok("mode fresh"));
+        ASSERT_EQ(createAndInit(), 1) << initOutput;
+        // Two bytes let the first word in at once, so the probe comes
+        // without two silent waits first.
+        ASSERT_TRUE(sim->send({0xFF, 0xFF}));
+        detect();
+        ASSERT_EQ(receive(), 1) << lastOutput;
+        ASSERT_TRUE(controllerMarked(1));
+    }
+
+    std::string lostLine() const {
+        return "HOST: WARNING: CPallador: Line to " + sim->portName() +
+               " lost; reopening it once a second.";
+    }
+    std::string backLine() const {
+        return "HOST: INFO: CPallador: Line to " + sim->portName() +
+               " is back; finding the device.";
+    }
+
+    // Calls until one fails; every call's output goes into `output`.
+    void callUntilTheLossIsSeen(std::string& output) {
+        for (int call = 0; call < 5; ++call) {
+            const std::int32_t result = receive();
+            output += lastOutput;
+            if (result == -1) {
+                EXPECT_TRUE(masksClear());
+                return;
+            }
+            EXPECT_EQ(result, 1) << lastOutput;
+        }
+        FAIL() << "the line was never found gone: " << output;
+    }
+
+    // Calls while the line is out for `seconds`; each fails at once and
+    // quietly with cleared masks. The number of calls made.
+    int callWhileOut(double seconds, std::string& output) {
+        int calls = 0;
+        const auto start = steady_clock::now();
+        while (secondsSince(start) < seconds) {
+            EXPECT_EQ(receive(), -1) << lastOutput;
+            EXPECT_TRUE(masksClear());
+            output += lastOutput;
+            ++calls;
+        }
+        return calls;
+    }
+
+    // Calls until the device's own frame is published again; the seconds
+    // that took.
+    double callUntilPublished(std::string& output) {
+        const auto start = steady_clock::now();
+        while (secondsSince(start) < 10) {
+            const std::int32_t result = receive();
+            output += lastOutput;
+            if (result == 1 && controllerMarked(1)) {
+                return secondsSince(start);
+            }
+        }
+        ADD_FAILURE() << "no frame within 10 s of the line coming back: " << output;
+        return 10;
+    }
+};
+
+// Outages alternate between a pull in the middle of a frame and one between
+// frames. The first two stay out for 3 s; the others are put back as soon as
+// the loss is seen. Each must be told in two lines, answered with a reopen
+// and one line when back, and leave nothing open behind.
+TEST_F(LineOutage, PulledOutAndPutBackIsReopenedByItselfTwentyTimesOver) {
+    std::int64_t handlesAfterFirst = -1;
+    for (int outage = 0; outage < 20 && !HasFailure(); ++outage) {
+        SCOPED_TRACE("outage " + std::to_string(outage));
+        const bool midFrame = outage % 2 == 0;
+        // The frame in flight arrives whole; the one after it stops in the
+        // middle of word 3, and the adapter goes with it.
+        ASSERT_TRUE(sim->ok(midFrame ? "hangup-after 7" : "hangup"));
+        std::string output;
+        callUntilTheLossIsSeen(output);
+        const auto lostAt = steady_clock::now();
+        if (outage < 2) {
+            const int calls = callWhileOut(3.0, output);
+            EXPECT_LE(calls, 2 * 3 + 1) << "a call while out waits for the next attempt";
+            EXPECT_GE(calls, 2);
+        }
+        ASSERT_TRUE(sim->ok("replug"));
+        const double back = callUntilPublished(output);
+        // One attempt a second, then one detection: a probe of a second and
+        // the read of its answer.
+        EXPECT_LT(back, 1.5 + 3.0) << output;
+
+        const std::vector<std::string> problems = problemLines(output);
+        ASSERT_EQ(problems.size(), 2u) << output;
+        const std::string failure = problems[0].substr(0, problems[0].find(sim->portName()));
+        EXPECT_TRUE(failure == "HOST: ERROR: CRS232H: Reading from " ||
+                    failure == "HOST: ERROR: CRS232H: Writing to ")
+            << problems[0];
+        EXPECT_EQ(problems[0].substr(problems[0].find(sim->portName())),
+                  sim->portName() + ": " + unpluggedLineText());
+        EXPECT_EQ(problems[1], lostLine());
+        EXPECT_EQ(linesStartingWith(output, "HOST: INFO: "), std::vector<std::string>{backLine()});
+        EXPECT_LE(duration<double>(steady_clock::now() - lostAt).count(),
+                  (outage < 2 ? 3.0 : 0.0) + 1.5 + 3.0 + 0.5);
+        if (outage == 0) {
+            handlesAfterFirst = openHandleCount();
+            EXPECT_GT(handlesAfterFirst, 0) << "the system tells how many are open";
+        }
+    }
+    EXPECT_EQ(openHandleCount(), handlesAfterFirst) << "each reopen closed the line it replaced";
+}
+
+// A host that clears its flag is answered within 100 ms even while a call
+// waits for the line; after the host's stop nothing is reopened, and the
+// calls fail as on any stopped device.
+TEST_F(LineOutage, RunFlagEndsTheWaitAndStopEndsTheOutageForGood) {
+    ASSERT_TRUE(sim->ok("hangup"));
+    std::string output;
+    callUntilTheLossIsSeen(output);
+
+    std::atomic<bool> called{false};
+    steady_clock::time_point returnedAt;
+    std::thread host([&] {
+        called = true;
+        EXPECT_EQ(receive(), -1);
+        returnedAt = steady_clock::now();
+    });
+    while (!called) {
+        std::this_thread::yield();
+    }
+    std::this_thread::sleep_for(milliseconds(300));
+    const auto clearedAt = steady_clock::now();
+    initRecord->setRunning(false);
+    host.join();
+    EXPECT_LT(returnedAt - clearedAt, milliseconds(100));
+    EXPECT_EQ(problemLines(lastOutput), std::vector<std::string>{}) << lastOutput;
+    initRecord->setRunning(true);
+
+    bool stopped = false;
+    const std::string stopOutput = captureOutput([&] { stopped = device->stop(); });
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(problemLines(stopOutput), std::vector<std::string>{}) << stopOutput;
+
+    ASSERT_TRUE(sim->ok("replug"));
+    std::this_thread::sleep_for(milliseconds(1100));
+    for (int call = 0; call < 2; ++call) {
+        EXPECT_EQ(receive(), -1);
+        EXPECT_FALSE(hasLine(lastOutput, backLine())) << lastOutput;
+        EXPECT_TRUE(hasLine(lastOutput, "HOST: ERROR: CPallador: Sending error occured."))
+            << lastOutput;
+    }
+}
+
+}  // namespace
+}  // namespace testing_support
