@@ -291,7 +291,8 @@ bool SerialLine::setLineSettings(const Dcb& dcb) {
     if (tcgetattr(state_->fd, &settings) != 0) {
         return false;
     }
-    if (const int refusal = translation::writeLineSettings(dcb, settings); refusal != 0) {
+    const int refusal = translation::writeLineSettings(dcb, settings, state_->found);
+    if (refusal != 0) {
         return fail(refusal);
     }
     readsNeverWait(settings);

@@ -84,9 +84,11 @@ void makeBinary(termios& settings) {
     settings.c_lflag &= ~kRawLocalOff;
 }
 
-int writeLineSettings(const Dcb& dcb, termios& settings) {
+int writeLineSettings(const Dcb& dcb, termios& settings, const termios& found) {
     speed_t speed = B0;
-    if (!speedCodeOf(dcb.BaudRate, speed)) {
+    const bool coded = speedCodeOf(dcb.BaudRate, speed);
+    const bool keepsFoundSpeed = !coded && dcb.BaudRate == baudOf(cfgetospeed(&found));
+    if (!coded && !keepsFoundSpeed) {
         return kInvalidValue;
     }
     if (const int refusal = checkFraming(dcb); refusal != 0) {
@@ -96,8 +98,9 @@ int writeLineSettings(const Dcb& dcb, termios& settings) {
         return refusal;
     }
     termios result = settings;
-    cfsetispeed(&result, speed);
-    cfsetospeed(&result, speed);
+    // Input first: on Linux setting the input speed sets the output one too.
+    cfsetispeed(&result, keepsFoundSpeed ? cfgetispeed(&found) : speed);
+    cfsetospeed(&result, keepsFoundSpeed ? cfgetospeed(&found) : speed);
     result.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
     // No carrier to wait for, and a line that must be able to receive.
     result.c_cflag |= CS8 | CLOCAL | CREAD;

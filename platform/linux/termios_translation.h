@@ -25,9 +25,13 @@ constexpr int kInvalidValue = EINVAL;
 constexpr int kModeNotOffered = ENOTSUP;
 
 // The record's line settings written into `settings` (speed, character
-// size, parity, stop bits, handshake, binary transfer). 0 on success; the
-// errno of the refusal otherwise, with `settings` untouched.
-int writeLineSettings(const Dcb& dcb, termios& settings);
+// size, parity, stop bits, handshake, binary transfer) of a terminal that
+// was found with `found`. 0 on success; the errno of the refusal otherwise,
+// with `settings` untouched. A rate without a speed code is refused, except
+// the one the line was found at (a found speed the record has no rate for,
+// B0 or a rate set beside the codes, reads as 0): that keeps the found speed,
+// so that the record read at open can always be put back.
+int writeLineSettings(const Dcb& dcb, termios& settings, const termios& found);
 
 // The line processing that binary transfer switches off (input and output
 // processing, line editing, echo, signals, XON/XOFF), switched off in

@@ -446,5 +446,37 @@ TEST_F(PtyPort, NameOf255CharactersOpensTheLineItNames) {
     fs::remove_all(base);
 }
 
+// A line found at a speed the record has no rate for reads as 0; the port
+// puts that record back at close without a word, and the line its speed.
+TEST_F(PtyPort, LineFoundAtASpeedWithoutARateGetsItBackAtClose) {
+    struct Found {
+        const char* what;
+        unsigned baud;
+        bool rateBesideCodes;
+    };
+    for (const Found& c :
+         {Found{"no speed (B0)", 0, false}, Found{"250000 beside the codes", 250000, true}}) {
+        SCOPED_TRACE(c.what);
+        const auto line = PtyPeer::open();
+        ASSERT_TRUE(line);
+        LineSettings settings = foundSettings();
+        settings.baud = c.baud;
+        settings.rateBesideCodes = c.rateBesideCodes;
+        ASSERT_TRUE(line->prepare(settings));
+        ASSERT_EQ(line->settings().rateBesideCodes, c.rateBesideCodes);
+        CRS232H port(&log);
+        ASSERT_TRUE(port.openPort(line->portName().c_str()));
+        PortAttributes found{};
+        ASSERT_TRUE(port.getAttributes(&found));
+        EXPECT_EQ(found.dcb.BaudRate, 0u);
+        ASSERT_TRUE(port.setBaudRate(9600));
+        ASSERT_TRUE(port.applyAttributes());
+        ASSERT_EQ(line->settings().baud, 9600u);
+        EXPECT_EQ(captureOutput([&] { EXPECT_TRUE(port.closePort()); }), "");
+        EXPECT_EQ(line->settings().baud, 0u);
+        EXPECT_EQ(line->settings().rateBesideCodes, c.rateBesideCodes);
+    }
+}
+
 }  // namespace
 }  // namespace serial_tests
