@@ -478,5 +478,24 @@ TEST_F(PtyPort, LineFoundAtASpeedWithoutARateGetsItBackAtClose) {
     }
 }
 
+// The last request written before the port closes reaches the device
+// whole, and a line that is gone does not hold the close up.
+TEST_F(PtyPort, CloseLetsTheLastRequestLeaveAndDoesNotWaitForAGoneLine) {
+    ASSERT_TRUE(peer->prepare(foundSettings()));
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
+    const std::uint8_t request = 0x55;
+    ASSERT_EQ(port.writePort(&request, 1), 1);
+    EXPECT_EQ(captureOutput([&] { EXPECT_TRUE(port.closePort()); }), "");
+    EXPECT_EQ(peer->receive(2, 300), std::vector<std::uint8_t>{0x55});
+
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
+    ASSERT_EQ(port.writePort(&request, 1), 1);
+    peer->hangUp();
+    const std::int64_t took = timed([&] { captureOutput([&] { port.closePort(); }); });
+    EXPECT_LT(took, 1000000);
+    EXPECT_FALSE(port.isOpen());
+}
+
 }  // namespace
 }  // namespace serial_tests
