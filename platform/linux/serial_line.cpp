@@ -1,8 +1,7 @@
 // Serial line on Linux: a terminal opened exclusively by its path. The
 // settings record travels through termios_translation; this file keeps the
 // terminal itself: what the port takes over at open and puts back at close
-// (the terminal's settings, its modem lines, its driver's latency), and the
-// reads and writes.
+// (the terminal's settings, its driver's latency), and the reads and writes.
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
@@ -140,9 +139,6 @@ struct SerialLine::State {
     // The record as last written: the fields the terminal has no place for.
     Dcb dcb{};
     CommTimeouts timeouts{};
-    // RTS and DTR as found, on a line that has modem lines.
-    bool modemLinesKnown = false;
-    int foundModemLines = 0;
     // A wait for the output to leave that ran out: the line is gone or held
     // back, and until something is written again a further wait would only
     // repeat that one, at the host's stop.
@@ -191,7 +187,6 @@ bool SerialLine::State::takeOver() {
         return fail(code);
     }
     dcb = translation::foundLineSettings(found);
-    modemLinesKnown = ioctl(fd, TIOCMGET, &foundModemLines) == 0;
     askLowLatency();
     return true;
 }
@@ -256,21 +251,22 @@ void SerialLine::State::drainOutput() {
 }
 
 // Everything takeOver() changed goes back, in reverse order; a terminal that
-// is gone refuses, and there is nothing left to restore.
+// is gone refuses, and there is nothing left to restore. The lines RTS and
+// DTR as they were before the open cannot be known (the open raised them):
+// what becomes of them is the found settings' to say, which come back
+// whole; where those have them down after the last user, they go down now.
 void SerialLine::State::release() {
     serial_struct serial{};
     if (lowLatencyAsked && ioctl(fd, TIOCGSERIAL, &serial) == 0) {
         serial.flags &= ~ASYNC_LOW_LATENCY;
         ioctl(fd, TIOCSSERIAL, &serial);
     }
-    if (modemLinesKnown) {
-        int raise = foundModemLines & kHandshakeLines;
-        int drop = ~foundModemLines & kHandshakeLines;
-        ioctl(fd, TIOCMBIS, &raise);
-        ioctl(fd, TIOCMBIC, &drop);
-    }
     drainOutput();
     tcsetattr(fd, TCSANOW, &found);
+    if (int drop = translation::modemLinesDownAfterClose(found); drop != 0) {
+        // A line without modem lines refuses, and has nothing to drop.
+        ioctl(fd, TIOCMBIC, &drop);
+    }
     // The exclusive flag belongs to the terminal, not to this descriptor.
     ioctl(fd, TIOCNXCL);
 }

@@ -1,5 +1,7 @@
 #include "platform/linux/termios_translation.h"
 
+#include <sys/ioctl.h>
+
 #include <algorithm>
 #include <iterator>
 
@@ -146,6 +148,11 @@ Dcb foundLineSettings(const termios& found) {
     // A terminal found with CRTSCTS lets RTS follow its input buffer.
     kept.fRtsControl = (found.c_cflag & CRTSCTS) != 0 ? kRtsControlHandshake : kRtsControlEnable;
     return readLineSettings(found, kept);
+}
+
+int modemLinesDownAfterClose(const termios& found) {
+    const bool down = cfgetospeed(&found) == B0 || (found.c_cflag & HUPCL) != 0;
+    return down ? TIOCM_RTS | TIOCM_DTR : 0;
 }
 
 int checkTimeouts(const CommTimeouts& timeouts) {

@@ -49,6 +49,11 @@ Dcb readLineSettings(const termios& settings, const Dcb& kept);
 // and DTR lines as a Linux terminal raises them at open.
 Dcb foundLineSettings(const termios& found);
 
+// The modem lines (TIOCM_RTS, TIOCM_DTR) that must be down once the port
+// lets go of a terminal found with `found`: those it drops at its last
+// close (HUPCL), or never raised (found at B0); 0 when they stay as they are.
+int modemLinesDownAfterClose(const termios& found);
+
 // 0 when a line can keep these time-outs; the errno of the refusal
 // otherwise. An interval time-out and a write time-out are refused.
 int checkTimeouts(const CommTimeouts& timeouts);

@@ -1,7 +1,8 @@
 // The settings record and termios, both ways, without a terminal: what a
-// line on Linux carries, what it refuses, and that whatever a line was found
-// with can be written back.
+// line on Linux carries, what it refuses, that whatever a line was found
+// with can be written back, and what becomes of its modem lines after us.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
 #include <cstring>
 #include <functional>
@@ -182,6 +183,22 @@ TEST(TermiosTranslation, WhateverALineIsFoundWithReadsAsARecordThatWritesBack) {
         EXPECT_EQ(cfgetispeed(&written), cfgetispeed(&c.terminal));
         const Dcb back = readLineSettings(written, found);
         EXPECT_EQ(std::memcmp(&back, &found, sizeof back), 0);
+    }
+}
+
+TEST(TermiosTranslation, ModemLinesGoDownAfterUsWhereTheFoundSettingsHaveThemDown) {
+    struct Lines {
+        std::string what;
+        termios found;
+        int down;
+    };
+    const std::vector<Lines> cases = {
+        {"dropped at the last close", cookedTerminal(B9600, CS8 | HUPCL), TIOCM_RTS | TIOCM_DTR},
+        {"kept at the last close", cookedTerminal(B9600, CS8), 0},
+        {"never raised at B0", cookedTerminal(B0, CS8), TIOCM_RTS | TIOCM_DTR},
+    };
+    for (const Lines& c : cases) {
+        EXPECT_EQ(modemLinesDownAfterClose(c.found), c.down) << c.what;
     }
 }
 
