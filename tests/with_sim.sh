@@ -10,6 +10,9 @@
 #   PALLADOR_SIM_PORT     the name the driver opens: the link path natively,
 #                         COMn under Wine
 #   PALLADOR_SIM_LINK     the link's Unix path in both cases
+#   PALLADOR_SIM_PORT_TEN_UP  under Wine only: a second name of the same line
+#                         from COM10..COM19, which Windows opens only through
+#                         its device namespace
 # runs the command (a .exe under wine, in the prefix of scripts/wine-env.sh
 # unless WINEPREFIX is set), stops the simulator whatever happens and exits
 # with the command's status.
@@ -36,6 +39,7 @@ work="$(mktemp -d "${TMPDIR:-/tmp}/pallador-sim.XXXXXX")"
 sim_pid=""
 link=""
 placeholder=""
+ten_up=""
 
 cleanup() {
   if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
@@ -55,6 +59,7 @@ cleanup() {
       rm -f "$placeholder"
     fi
   fi
+  [ -n "$ten_up" ] && rm -f "$ten_up"
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -114,6 +119,24 @@ if [ ! -s "$work/port" ]; then
   exit 2
 fi
 export PALLADOR_SIM_CONTROL="127.0.0.1:$(cat "$work/port")"
+
+if [ -n "$placeholder" ]; then
+  # Claimed once the simulator's link is in place: a link whose target link
+  # is gone was left by a killed run.
+  for n in $(seq 10 19); do
+    alias="$devices/com$n"
+    target="$(readlink "$alias" 2>/dev/null)"
+    if [[ "$target" == "$devices"/com* ]] && [ ! -L "$target" ]; then
+      rm -f "$alias"
+    fi
+    if ln -s "$link" "$alias" 2>/dev/null; then
+      ten_up="$alias"
+      export PALLADOR_SIM_PORT_TEN_UP="COM$n"
+      break
+    fi
+  done
+  [ -n "$ten_up" ] || echo "with_sim: no free COM10..COM19 name in $devices" >&2
+fi
 
 "${run[@]}"
 status=$?

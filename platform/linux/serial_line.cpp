@@ -1,8 +1,7 @@
 // Serial line on Linux: a terminal opened exclusively by its path. The
 // settings record travels through termios_translation; this file keeps the
 // terminal itself: what the port takes over at open and puts back at close
-// (the terminal's settings, its modem lines, its driver's latency), and the
-// reads and writes.
+// (the terminal's settings, its driver's latency), and the reads and writes.
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
@@ -33,6 +32,10 @@ constexpr std::uint32_t kFallbackBaud = 9600;
 // transfer, in units of one character's line time: the next ones follow back
 // to back.
 constexpr std::int64_t kTransferGapCharacters = 2;
+// What a UART or an adapter may still hold once the terminal's own output
+// queue is empty, and a scheduler's lateness, on top of the queue's line
+// time: the longest the settings wait at close for the last bytes to leave.
+constexpr std::int64_t kDrainAllowanceMicroseconds = 100000;
 
 constexpr int kHandshakeLines = TIOCM_RTS | TIOCM_DTR;
 
@@ -98,6 +101,12 @@ private:
     std::int64_t at_;
 };
 
+void sleepUntil(std::int64_t at) {
+    const timespec until{static_cast<time_t>(at / 1000000), static_cast<long>(at % 1000000) * 1000};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+}
+
 // 1 when input (or the end of the line) is there to read, 0 when the wait
 // ended first, -1 on a failure; a hang-up with nothing left to read is EIO.
 int waitForInput(int fd, int milliseconds) {
@@ -130,9 +139,10 @@ struct SerialLine::State {
     // The record as last written: the fields the terminal has no place for.
     Dcb dcb{};
     CommTimeouts timeouts{};
-    // RTS and DTR as found, on a line that has modem lines.
-    bool modemLinesKnown = false;
-    int foundModemLines = 0;
+    // A wait for the output to leave that ran out: the line is gone or held
+    // back, and until something is written again a further wait would only
+    // repeat that one, at the host's stop.
+    bool outputStuck = false;
     // Set when this object asked the serial driver for low latency.
     bool lowLatencyAsked = false;
     // When the last bytes came in, on the monotonic clock.
@@ -146,6 +156,7 @@ struct SerialLine::State {
     bool makeBinary();
     void askLowLatency();
     void release();
+    void drainOutput();
     bool raiseHandshakeLines() const;
     enum class Wait;
     bool readBy(void* buffer, std::uint32_t count, const Deadline& deadline,
@@ -176,7 +187,6 @@ bool SerialLine::State::takeOver() {
         return fail(code);
     }
     dcb = translation::foundLineSettings(found);
-    modemLinesKnown = ioctl(fd, TIOCMGET, &foundModemLines) == 0;
     askLowLatency();
     return true;
 }
@@ -205,21 +215,58 @@ void SerialLine::State::askLowLatency() {
     }
 }
 
+// A change of speed or framing under a byte still on its way cuts it, so
+// new settings wait for the output to leave: while the terminal's queue
+// holds bytes, then while the UART's transmitter does where it tells. The
+// wait is bounded by the line time of what is queued: a line that is gone
+// or held back by flow control never holds up the caller (TCSADRAIN would
+// wait for it without end).
+void SerialLine::State::drainOutput() {
+    if (outputStuck) {
+        return;
+    }
+    int queued = 0;
+    if (ioctl(fd, TIOCOUTQ, &queued) != 0) {
+        return;
+    }
+    const std::int64_t character = characterMicroseconds(dcb);
+    const Deadline deadline = Deadline::after(queued * character + kDrainAllowanceMicroseconds);
+    for (;;) {
+        unsigned int transmitter = TIOCSER_TEMT;
+        if (queued == 0 &&
+            (ioctl(fd, TIOCSERGETLSR, &transmitter) != 0 || (transmitter & TIOCSER_TEMT) != 0)) {
+            return;
+        }
+        const std::int64_t left = deadline.microsecondsLeft();
+        if (left == 0) {
+            outputStuck = true;
+            return;
+        }
+        const std::int64_t pause = std::max<std::int64_t>(queued, 1) * character;
+        sleepUntil(monotonicMicroseconds() + std::min(pause, left));
+        if (ioctl(fd, TIOCOUTQ, &queued) != 0) {
+            return;
+        }
+    }
+}
+
 // Everything takeOver() changed goes back, in reverse order; a terminal that
-// is gone refuses, and there is nothing left to restore.
+// is gone refuses, and there is nothing left to restore. The lines RTS and
+// DTR as they were before the open cannot be known (the open raised them):
+// what becomes of them is the found settings' to say, which come back
+// whole; where those have them down after the last user, they go down now.
 void SerialLine::State::release() {
     serial_struct serial{};
     if (lowLatencyAsked && ioctl(fd, TIOCGSERIAL, &serial) == 0) {
         serial.flags &= ~ASYNC_LOW_LATENCY;
         ioctl(fd, TIOCSSERIAL, &serial);
     }
-    if (modemLinesKnown) {
-        int raise = foundModemLines & kHandshakeLines;
-        int drop = ~foundModemLines & kHandshakeLines;
-        ioctl(fd, TIOCMBIS, &raise);
+    drainOutput();
+    tcsetattr(fd, TCSANOW, &found);
+    if (int drop = translation::modemLinesDownAfterClose(found); drop != 0) {
+        // A line without modem lines refuses, and has nothing to drop.
         ioctl(fd, TIOCMBIC, &drop);
     }
-    tcsetattr(fd, TCSANOW, &found);
     // The exclusive flag belongs to the terminal, not to this descriptor.
     ioctl(fd, TIOCNXCL);
 }
@@ -291,10 +338,12 @@ bool SerialLine::setLineSettings(const Dcb& dcb) {
     if (tcgetattr(state_->fd, &settings) != 0) {
         return false;
     }
-    if (const int refusal = translation::writeLineSettings(dcb, settings); refusal != 0) {
+    const int refusal = translation::writeLineSettings(dcb, settings, state_->found);
+    if (refusal != 0) {
         return fail(refusal);
     }
     readsNeverWait(settings);
+    state_->drainOutput();
     if (tcsetattr(state_->fd, TCSANOW, &settings) != 0) {
         return false;
     }
@@ -327,16 +376,6 @@ bool SerialLine::setTimeouts(const CommTimeouts& timeouts) {
 
 // How a wait for missing bytes ended.
 enum class SerialLine::State::Wait { slept, ready, passed, failed };
-
-namespace {
-
-void sleepUntil(std::int64_t at) {
-    const timespec until{static_cast<time_t>(at / 1000000), static_cast<long>(at % 1000000) * 1000};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-    }
-}
-
-}  // namespace
 
 // In the middle of a transfer the missing bytes are on the wire back to
 // back: it sleeps until the last of them is due (`due`) rather than wake at
@@ -484,6 +523,7 @@ bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& tr
         return fail(EFAULT);
     }
     const auto* data = static_cast<const unsigned char*>(bytes);
+    state_->outputStuck = false;
     while (transferred < count) {
         const ssize_t put = ::write(state_->fd, data + transferred, count - transferred);
         if (put > 0) {

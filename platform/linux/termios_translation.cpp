@@ -1,5 +1,7 @@
 #include "platform/linux/termios_translation.h"
 
+#include <sys/ioctl.h>
+
 #include <algorithm>
 #include <iterator>
 
@@ -84,9 +86,11 @@ void makeBinary(termios& settings) {
     settings.c_lflag &= ~kRawLocalOff;
 }
 
-int writeLineSettings(const Dcb& dcb, termios& settings) {
+int writeLineSettings(const Dcb& dcb, termios& settings, const termios& found) {
     speed_t speed = B0;
-    if (!speedCodeOf(dcb.BaudRate, speed)) {
+    const bool coded = speedCodeOf(dcb.BaudRate, speed);
+    const bool keepsFoundSpeed = !coded && dcb.BaudRate == baudOf(cfgetospeed(&found));
+    if (!coded && !keepsFoundSpeed) {
         return kInvalidValue;
     }
     if (const int refusal = checkFraming(dcb); refusal != 0) {
@@ -96,8 +100,9 @@ int writeLineSettings(const Dcb& dcb, termios& settings) {
         return refusal;
     }
     termios result = settings;
-    cfsetispeed(&result, speed);
-    cfsetospeed(&result, speed);
+    // Input first: on Linux setting the input speed sets the output one too.
+    cfsetispeed(&result, keepsFoundSpeed ? cfgetispeed(&found) : speed);
+    cfsetospeed(&result, keepsFoundSpeed ? cfgetospeed(&found) : speed);
     result.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
     // No carrier to wait for, and a line that must be able to receive.
     result.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -143,6 +148,11 @@ Dcb foundLineSettings(const termios& found) {
     // A terminal found with CRTSCTS lets RTS follow its input buffer.
     kept.fRtsControl = (found.c_cflag & CRTSCTS) != 0 ? kRtsControlHandshake : kRtsControlEnable;
     return readLineSettings(found, kept);
+}
+
+int modemLinesDownAfterClose(const termios& found) {
+    const bool down = cfgetospeed(&found) == B0 || (found.c_cflag & HUPCL) != 0;
+    return down ? TIOCM_RTS | TIOCM_DTR : 0;
 }
 
 int checkTimeouts(const CommTimeouts& timeouts) {

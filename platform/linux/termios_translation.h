@@ -25,9 +25,13 @@ constexpr int kInvalidValue = EINVAL;
 constexpr int kModeNotOffered = ENOTSUP;
 
 // The record's line settings written into `settings` (speed, character
-// size, parity, stop bits, handshake, binary transfer). 0 on success; the
-// errno of the refusal otherwise, with `settings` untouched.
-int writeLineSettings(const Dcb& dcb, termios& settings);
+// size, parity, stop bits, handshake, binary transfer) of a terminal that
+// was found with `found`. 0 on success; the errno of the refusal otherwise,
+// with `settings` untouched. A rate without a speed code is refused, except
+// the one the line was found at (a found speed the record has no rate for,
+// B0 or a rate set beside the codes, reads as 0): that keeps the found speed,
+// so that the record read at open can always be put back.
+int writeLineSettings(const Dcb& dcb, termios& settings, const termios& found);
 
 // The line processing that binary transfer switches off (input and output
 // processing, line editing, echo, signals, XON/XOFF), switched off in
@@ -44,6 +48,11 @@ Dcb readLineSettings(const termios& settings, const Dcb& kept);
 // The record a line has when it is opened: what `found` shows, with the RTS
 // and DTR lines as a Linux terminal raises them at open.
 Dcb foundLineSettings(const termios& found);
+
+// The modem lines (TIOCM_RTS, TIOCM_DTR) that must be down once the port
+// lets go of a terminal found with `found`: those it drops at its last
+// close (HUPCL), or never raised (found at B0); 0 when they stay as they are.
+int modemLinesDownAfterClose(const termios& found);
 
 // 0 when a line can keep these time-outs; the errno of the refusal
 // otherwise. An interval time-out and a write time-out are refused.

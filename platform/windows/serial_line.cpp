@@ -3,10 +3,12 @@
 // own DCB and COMMTIMEOUTS, so it is handed over byte for byte.
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -78,6 +80,19 @@ bool sameTimeouts(const COMMTIMEOUTS& a, const COMMTIMEOUTS& b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
+// CreateFileA finds COM1 to COM9 by their bare names only: from COM10 on a
+// port is reached through the device namespace, which takes the low
+// numbers as well. Users write the bare name, so a COM<digits> name goes
+// through the namespace; any other name is the user's to spell.
+std::string systemPortName(const char* name) {
+    const std::size_t length = std::strlen(name);
+    const bool comPrefix = length > 3 && (name[0] == 'C' || name[0] == 'c') &&
+                           (name[1] == 'O' || name[1] == 'o') && (name[2] == 'M' || name[2] == 'm');
+    const bool digits = comPrefix && std::all_of(name + 3, name + length,
+                                                 [](char c) { return c >= '0' && c <= '9'; });
+    return digits ? std::string("\\\\.\\") + name : std::string(name);
+}
+
 }  // namespace
 
 // Windows keeps a line's settings itself. Beside the handle: the time-outs
@@ -147,8 +162,8 @@ bool SerialLine::open(const char* name) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    const HANDLE handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileA(systemPortName(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }

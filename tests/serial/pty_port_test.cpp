@@ -468,5 +468,56 @@ TEST_F(PtyPort, NameOf255CharactersOpensTheLineItNames) {
     fs::remove_all(base);
 }
 
+// A line found at a speed the record has no rate for reads as 0; the port
+// puts that record back at close without a word, and the line its speed.
+TEST_F(PtyPort, LineFoundAtASpeedWithoutARateGetsItBackAtClose) {
+    struct Found {
+        const char* what;
+        unsigned baud;
+        bool rateBesideCodes;
+    };
+    for (const Found& c :
+         {Found{"no speed (B0)", 0, false}, Found{"250000 beside the codes", 250000, true}}) {
+        SCOPED_TRACE(c.what);
+        const auto line = PtyPeer::open();
+        ASSERT_TRUE(line);
+        LineSettings settings = foundSettings();
+        settings.baud = c.baud;
+        settings.rateBesideCodes = c.rateBesideCodes;
+        ASSERT_TRUE(line->prepare(settings));
+        ASSERT_EQ(line->settings().rateBesideCodes, c.rateBesideCodes);
+        CRS232H port(&log);
+        ASSERT_TRUE(port.openPort(line->portName().c_str()));
+        PortAttributes found{};
+        ASSERT_TRUE(port.getAttributes(&found));
+        EXPECT_EQ(found.dcb.BaudRate, 0u);
+        ASSERT_TRUE(port.setBaudRate(9600));
+        ASSERT_TRUE(port.applyAttributes());
+        ASSERT_EQ(line->settings().baud, 9600u);
+        EXPECT_EQ(captureOutput([&] { EXPECT_TRUE(port.closePort()); }), "");
+        EXPECT_EQ(line->settings().baud, 0u);
+        EXPECT_EQ(line->settings().rateBesideCodes, c.rateBesideCodes);
+    }
+}
+
+// The last request written before the port closes reaches the device
+// whole, and a line that is gone does not hold the close up.
+TEST_F(PtyPort, CloseLetsTheLastRequestLeaveAndDoesNotWaitForAGoneLine) {
+    ASSERT_TRUE(peer->prepare(foundSettings()));
+    CRS232H port(&log);
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
+    const std::uint8_t request = 0x55;
+    ASSERT_EQ(port.writePort(&request, 1), 1);
+    EXPECT_EQ(captureOutput([&] { EXPECT_TRUE(port.closePort()); }), "");
+    EXPECT_EQ(peer->receive(2, 300), std::vector<std::uint8_t>{0x55});
+
+    ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
+    ASSERT_EQ(port.writePort(&request, 1), 1);
+    peer->hangUp();
+    const std::int64_t took = timed([&] { captureOutput([&] { port.closePort(); }); });
+    EXPECT_LT(took, 1000000);
+    EXPECT_FALSE(port.isOpen());
+}
+
 }  // namespace
 }  // namespace serial_tests

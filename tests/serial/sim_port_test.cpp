@@ -2,6 +2,7 @@
 // the Windows build, through the Win32 communications interface under Wine.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 
 #include "device/CRS232H.h"
@@ -173,6 +174,25 @@ TEST_F(SimPort, HungUpLineIsReportedByTheFirstTransferOnly) {
         EXPECT_FALSE(port.lineLost()) << "the owner's close ends the outage";
         ASSERT_TRUE(sim->ok("replug"));
     }
+}
+
+// Users write COM10 and up as they write COM1; Windows opens those only
+// through its device namespace. The wrapper gives the line such a name
+// under Wine only.
+TEST_F(SimPort, PortNumberedTenAndUpOpensByItsBareName) {
+    const char* tenUp = std::getenv("PALLADOR_SIM_PORT_TEN_UP");
+    if (tenUp == nullptr) {
+        GTEST_SKIP() << "the line has no COM10..COM19 name here";
+    }
+    ASSERT_TRUE(sim->ok("mode rest"));
+    CRS232H port(&log);
+    EXPECT_EQ(captureOutput([&] { ASSERT_TRUE(openAsDevice(port, tenUp, 9600)); }), "");
+    const std::uint8_t request = 0x55;
+    ASSERT_EQ(port.writePort(&request, 1), 1);
+    Bytes answer(14);
+    EXPECT_EQ(port.readPortFor(answer.data(), 14, 1000), 14);
+    EXPECT_EQ(port.readPortFor(answer.data(), 1, 100), 0) << "more than one answer";
+    EXPECT_EQ(captureOutput([&] { EXPECT_TRUE(port.closePort()); }), "");
 }
 
 }  // namespace

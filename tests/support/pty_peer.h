@@ -12,7 +12,11 @@
 namespace testing_support {
 
 struct LineSettings {
+    // 0: no speed (B0), or a rate set beside the speed codes.
     unsigned baud = 0;
+    // The rate is set apart from the speed codes (Linux: BOTHER); prepare()
+    // sets `baud` so, and settings() tells only that it is.
+    bool rateBesideCodes = false;
     unsigned byteSize = 0;
     bool twoStopBits = false;
     bool parityGenerated = false;

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -9,17 +10,35 @@
 #include "platform/platform.h"
 #include "tests/support/pty_peer.h"
 
+// The kernel's record with the rates beside the speed codes, which glibc's
+// termios does not carry (asm/termbits.h cannot be included beside it).
+struct termios2 {
+    tcflag_t c_iflag;
+    tcflag_t c_oflag;
+    tcflag_t c_cflag;
+    tcflag_t c_lflag;
+    cc_t c_line;
+    cc_t c_cc[19];
+    speed_t c_ispeed;
+    speed_t c_ospeed;
+};
+
 namespace testing_support {
 
 namespace {
+
+// The speed code that says "the rate is set beside the codes" (BOTHER).
+constexpr speed_t kRateBesideCodes = CBAUDEX;
+constexpr int kInputSpeedShift = 16;
 
 struct Speed {
     unsigned baud;
     speed_t code;
 };
 
-constexpr Speed kSpeeds[] = {{1200, B1200},   {2400, B2400},   {4800, B4800},   {9600, B9600},
-                             {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}};
+constexpr Speed kSpeeds[] = {{0, B0},         {1200, B1200},   {2400, B2400},
+                             {4800, B4800},   {9600, B9600},   {19200, B19200},
+                             {38400, B38400}, {57600, B57600}, {115200, B115200}};
 
 unsigned baudOf(speed_t code) {
     for (const Speed& speed : kSpeeds) {
@@ -60,6 +79,7 @@ public:
             return result;
         }
         result.baud = baudOf(cfgetospeed(&t));
+        result.rateBesideCodes = cfgetospeed(&t) == kRateBesideCodes;
         switch (t.c_cflag & CSIZE) {
             case CS5:
                 result.byteSize = 5;
@@ -108,7 +128,7 @@ public:
         t.c_cflag |= (s.twoStopBits ? CSTOPB : 0) | (s.parityGenerated ? PARENB : 0) |
                      (s.parityOdd ? PARODD : 0) | (s.handshake ? CRTSCTS : 0);
         t.c_iflag = s.parityChecked ? (t.c_iflag | INPCK) : (t.c_iflag & ~INPCK);
-        return tcsetattr(slave_, TCSANOW, &t) == 0;
+        return tcsetattr(slave_, TCSANOW, &t) == 0 && (!s.rateBesideCodes || setRate(s.baud));
     }
 
     bool send(const std::vector<std::uint8_t>& bytes) override {
@@ -148,6 +168,18 @@ public:
     }
 
 private:
+    bool setRate(unsigned baud) const {
+        termios2 t{};
+        if (ioctl(slave_, TCGETS2, &t) != 0) {
+            return false;
+        }
+        t.c_cflag &= ~(CBAUD | CIBAUD);
+        t.c_cflag |= kRateBesideCodes | (kRateBesideCodes << kInputSpeedShift);
+        t.c_ispeed = baud;
+        t.c_ospeed = baud;
+        return ioctl(slave_, TCSETS2, &t) == 0;
+    }
+
     int master_;
     int slave_;
     std::string name_;

@@ -1,7 +1,8 @@
 // The settings record and termios, both ways, without a terminal: what a
-// line on Linux carries, what it refuses, and that whatever a line was found
-// with can be written back.
+// line on Linux carries, what it refuses, that whatever a line was found
+// with can be written back, and what becomes of its modem lines after us.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
 #include <cstring>
 #include <functional>
@@ -14,6 +15,9 @@ namespace {
 
 using namespace platform;
 using namespace platform::termios_translation;
+
+// A rate set apart from the speed codes (the kernel's BOTHER).
+constexpr speed_t kRateBesideTheCodes = CBAUDEX;
 
 constexpr tcflag_t kFraming = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS | CLOCAL | CREAD;
 
@@ -72,7 +76,8 @@ TEST(TermiosTranslation, RecordsTheLineCarriesAreWrittenAsTheyAsk) {
         Dcb dcb = deviceRecord();
         c.change(dcb);
         termios t = cookedTerminal(B38400, CS7 | PARENB | CMSPAR | CRTSCTS | CSTOPB);
-        ASSERT_EQ(writeLineSettings(dcb, t), 0);
+        const termios found = t;
+        ASSERT_EQ(writeLineSettings(dcb, t, found), 0);
         EXPECT_EQ(t.c_cflag & kFraming, c.framing);
         EXPECT_EQ((t.c_iflag & INPCK) != 0, c.parityChecked);
         EXPECT_EQ(cfgetospeed(&t), B9600);
@@ -125,7 +130,7 @@ TEST(TermiosTranslation, ModesTheLineDoesNotOfferAreRefusedAndTheTerminalKept) {
         c.change(dcb);
         const termios before = cookedTerminal(B4800, CS8 | CSTOPB);
         termios t = before;
-        EXPECT_EQ(writeLineSettings(dcb, t), c.error);
+        EXPECT_EQ(writeLineSettings(dcb, t, before), c.error);
         EXPECT_EQ(std::memcmp(&t, &before, sizeof t), 0);
     }
 }
@@ -152,6 +157,9 @@ TEST(TermiosTranslation, WhateverALineIsFoundWithReadsAsARecordThatWritesBack) {
          kTwoStopBits, 1, kRtsControlHandshake},
         {"a rate above the device's", cookedTerminal(B4000000, CS8), 4000000, kNoParity,
          kOneStopBit, 0, kRtsControlEnable},
+        {"no speed: B0", cookedTerminal(B0, CS8), 0, kNoParity, kOneStopBit, 0, kRtsControlEnable},
+        {"a rate beside the codes", cookedTerminal(kRateBesideTheCodes, CS8), 0, kNoParity,
+         kOneStopBit, 0, kRtsControlEnable},
     };
     for (const Found& c : cases) {
         SCOPED_TRACE(c.what);
@@ -167,10 +175,30 @@ TEST(TermiosTranslation, WhateverALineIsFoundWithReadsAsARecordThatWritesBack) {
         EXPECT_EQ(found.fRtsControl, c.rtsControl);
         EXPECT_EQ(found.fDtrControl, kDtrControlEnable);
 
+        // Written over the device's settings, as at close.
         termios written = c.terminal;
-        ASSERT_EQ(writeLineSettings(found, written), 0);
+        ASSERT_EQ(writeLineSettings(deviceRecord(), written, c.terminal), 0);
+        ASSERT_EQ(writeLineSettings(found, written, c.terminal), 0);
+        EXPECT_EQ(cfgetospeed(&written), cfgetospeed(&c.terminal));
+        EXPECT_EQ(cfgetispeed(&written), cfgetispeed(&c.terminal));
         const Dcb back = readLineSettings(written, found);
         EXPECT_EQ(std::memcmp(&back, &found, sizeof back), 0);
+    }
+}
+
+TEST(TermiosTranslation, ModemLinesGoDownAfterUsWhereTheFoundSettingsHaveThemDown) {
+    struct Lines {
+        std::string what;
+        termios found;
+        int down;
+    };
+    const std::vector<Lines> cases = {
+        {"dropped at the last close", cookedTerminal(B9600, CS8 | HUPCL), TIOCM_RTS | TIOCM_DTR},
+        {"kept at the last close", cookedTerminal(B9600, CS8), 0},
+        {"never raised at B0", cookedTerminal(B0, CS8), TIOCM_RTS | TIOCM_DTR},
+    };
+    for (const Lines& c : cases) {
+        EXPECT_EQ(modemLinesDownAfterClose(c.found), c.down) << c.what;
     }
 }
 
