@@ -1,8 +1,10 @@
 // A line that goes away and comes back, with a host that does nothing but
 // call recvData: an adapter pulled out in the middle of a frame or between
 // frames, out for a while, and put back under the same name.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "driver_fixture.h"
@@ -97,6 +99,7 @@ protected:
 // and one line when back, and leave nothing open behind.
 TEST_F(LineOutage, PulledOutAndPutBackIsReopenedByItselfTwentyTimesOver) {
     std::int64_t handlesAfterFirst = -1;
+    double backLongest = 0;
     for (int outage = 0; outage < 20 && !HasFailure(); ++outage) {
         SCOPED_TRACE("outage " + std::to_string(outage));
         const bool midFrame = outage % 2 == 0;
@@ -107,15 +110,22 @@ TEST_F(LineOutage, PulledOutAndPutBackIsReopenedByItselfTwentyTimesOver) {
         callUntilTheLossIsSeen(output);
         const auto lostAt = steady_clock::now();
         if (outage < 2) {
+            const double cpuBefore = processCpuSeconds();
             const int calls = callWhileOut(3.0, output);
+            const double cpu = (processCpuSeconds() - cpuBefore) / secondsSince(lostAt);
             EXPECT_LE(calls, 2 * 3 + 1) << "a call while out waits for the next attempt";
             EXPECT_GE(calls, 2);
+            EXPECT_LT(cpu, 0.05) << "a call while out sleeps";
+            std::printf("%s: %.1f calls a second and %.2f%% of a core while out\n",
+                        midFrame ? "mid-frame" : "between frames", calls / secondsSince(lostAt),
+                        cpu * 100);
         }
         ASSERT_TRUE(sim->ok("replug"));
         const double back = callUntilPublished(output);
         // One attempt a second, then one detection: a probe of a second and
         // the read of its answer.
         EXPECT_LT(back, 1.5 + 3.0) << output;
+        backLongest = std::max(backLongest, back);
 
         const std::vector<std::string> problems = problemLines(output);
         ASSERT_EQ(problems.size(), 2u) << output;
@@ -135,6 +145,8 @@ TEST_F(LineOutage, PulledOutAndPutBackIsReopenedByItselfTwentyTimesOver) {
         }
     }
     EXPECT_EQ(openHandleCount(), handlesAfterFirst) << "each reopen closed the line it replaced";
+    std::printf("20 outages: first record within %.2f s of the line's return, %lld handles open\n",
+                backLongest, static_cast<long long>(openHandleCount()));
 }
 
 // A host that clears its flag is answered within 100 ms even while a call

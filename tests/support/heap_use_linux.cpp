@@ -1,4 +1,5 @@
 #include <malloc.h>
+#include <time.h>
 
 #include <filesystem>
 #include <fstream>
@@ -36,6 +37,12 @@ std::int64_t openHandleCount() {
         ++count;
     }
     return error ? -1 : count;
+}
+
+double processCpuSeconds() {
+    timespec used{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
 }  // namespace testing_support
