@@ -410,8 +410,11 @@ TEST_F(PtyPort, HungUpLineIsReportedOnceAndDroppedThenReopenedUnderItsName) {
     PortAttributes found{};
     ASSERT_TRUE(port.getAttributes(&found));
     EXPECT_EQ(found.dcb.BaudRate, 4800u);
+    ASSERT_TRUE(port.setBaudRate(9600) && port.applyAttributes());
+    EXPECT_EQ(peer->settings().baud, 9600u);
     EXPECT_EQ(port.writePort(&byte, 1), 1);
     EXPECT_EQ(captureOutput([&] { EXPECT_TRUE(port.closePort()); }), "");
+    EXPECT_EQ(peer->settings().baud, 4800u);
     std::filesystem::remove_all(folder);
 }
 
