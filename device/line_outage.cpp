@@ -47,7 +47,8 @@ bool CPallador::awaitLine() {
         platform::sleepMilliseconds(
             static_cast<std::uint32_t>((std::min(left, kRunFlagLookMicroseconds) + 999) / 1000));
     }
-    if (!running()) {
+    // The host's stop during the wait ends the outage for good.
+    if (!running() || !serialPort->lineLost()) {
         return false;
     }
     if (!serialPort->reopenPort()) {

