@@ -21,8 +21,19 @@ void put(const std::uint8_t* bytes, std::size_t size);
 // frame). Between answers the line falls silent once they are read.
 void queueAnswer(const std::uint8_t* bytes, std::size_t size);
 
-// Bytes unread on the line or still queued.
+// The adapter pulled out where the next answer would come: the driver's
+// write that asks for it fails, and so does every transfer after it. The
+// port opens again after `refusedOpens` attempts that find it absent, as
+// a new line with nothing on it.
+void queueOutage(int refusedOpens);
+
+// Bytes unread on the line or still queued, an outage counting as one.
 std::size_t pending();
+
+// Whether the line is out now, and the shortest time between two attempts
+// to open it while it was (-1: fewer than two attempts so far).
+bool lineDown();
+std::int64_t shortestReopenGap();
 
 // Called at every read that finds the line silent (null: nothing).
 using SilenceHook = void (*)(void* context);

@@ -17,15 +17,25 @@ namespace {
 // 2023-11-14 22:13:20 UTC, far from any 32-bit overflow.
 constexpr std::int64_t kEpochMicroseconds = 1700000000LL * 1000000;
 
+// An answer to come, or an outage where it would (refusedOpens >= 0).
+struct Answer {
+    std::vector<std::uint8_t> bytes;
+    int refusedOpens = -1;
+};
+
 struct Line {
     std::deque<std::uint8_t> unread;
-    std::deque<std::vector<std::uint8_t>> answers;
+    std::deque<Answer> answers;
     std::size_t queued = 0;  // bytes in answers
     std::int64_t clock = 0;  // virtual microseconds since kEpochMicroseconds
     fuzzline::SilenceHook hook = nullptr;
     void* hookContext = nullptr;
     int openLines = 0;
     int openLibraries = 0;
+    bool down = false;
+    int refusedOpens = 0;
+    std::int64_t lastRefusedOpen = -1;
+    std::int64_t shortestReopenGap = -1;
 };
 
 Line& line() {
@@ -56,6 +66,10 @@ void reset() {
     state.answers.clear();
     state.queued = 0;
     state.clock = 0;
+    state.down = false;
+    state.refusedOpens = 0;
+    state.lastRefusedOpen = -1;
+    state.shortestReopenGap = -1;
 }
 
 void put(const std::uint8_t* bytes, std::size_t size) {
@@ -63,12 +77,28 @@ void put(const std::uint8_t* bytes, std::size_t size) {
 }
 
 void queueAnswer(const std::uint8_t* bytes, std::size_t size) {
-    line().answers.emplace_back(bytes, bytes + size);
+    line().answers.push_back(Answer{std::vector<std::uint8_t>(bytes, bytes + size)});
     line().queued += size;
 }
 
+void queueOutage(int refusedOpens) {
+    line().answers.push_back(Answer{{}, refusedOpens < 0 ? 0 : refusedOpens});
+}
+
 std::size_t pending() {
-    return line().unread.size() + line().queued;
+    const Line& state = line();
+    const bool outageAhead =
+        std::any_of(state.answers.begin(), state.answers.end(),
+                    [](const Answer& answer) { return answer.refusedOpens >= 0; });
+    return state.unread.size() + state.queued + (state.down || outageAhead ? 1 : 0);
+}
+
+bool lineDown() {
+    return line().down;
+}
+
+std::int64_t shortestReopenGap() {
+    return line().shortestReopenGap;
 }
 
 void onSilence(SilenceHook hook, void* context) {
@@ -130,7 +160,8 @@ SerialLine::~SerialLine() {
     }
 }
 
-// Any name opens but the empty one, which no system has a device for.
+// Any name opens but the empty one, which no system has a device for, and
+// any while the adapter is out.
 bool SerialLine::open(const char* name) {
     if (isOpen()) {
         return fail(EBUSY);
@@ -140,6 +171,24 @@ bool SerialLine::open(const char* name) {
     }
     if (name[0] == '\0') {
         return fail(ENOENT);
+    }
+    Line& state = line();
+    if (state.down) {
+        if (state.lastRefusedOpen >= 0) {
+            const std::int64_t gap = state.clock - state.lastRefusedOpen;
+            if (state.shortestReopenGap < 0 || gap < state.shortestReopenGap) {
+                state.shortestReopenGap = gap;
+            }
+        }
+        state.lastRefusedOpen = state.clock;
+        if (state.refusedOpens > 0) {
+            --state.refusedOpens;
+            return fail(ENOENT);
+        }
+        // Back as a new line: nothing of the old one is on it.
+        state.down = false;
+        state.lastRefusedOpen = -1;
+        state.unread.clear();
     }
     state_ = std::make_unique<State>();
     Dcb& dcb = state_->applied.dcb;
@@ -228,6 +277,9 @@ bool SerialLine::read(void* buffer, std::uint32_t count, std::uint32_t& transfer
     if (!isOpen()) {
         return fail(EBADF);
     }
+    if (line().down) {
+        return fail(EIO);
+    }
     const CommTimeouts& timeouts = state_->applied.timeouts;
     const std::int64_t wait =
         (static_cast<std::int64_t>(timeouts.ReadTotalTimeoutMultiplier) * count +
@@ -241,6 +293,9 @@ bool SerialLine::readFor(void* buffer, std::uint32_t count, std::uint32_t millis
     transferred = 0;
     if (!isOpen()) {
         return fail(EBADF);
+    }
+    if (line().down) {
+        return fail(EIO);
     }
     return readWithin(line(), state_->applied.dcb, buffer, count, std::int64_t{milliseconds} * 1000,
                       transferred);
@@ -258,11 +313,21 @@ bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& tr
         return fail(EFAULT);
     }
     Line& state = line();
+    if (state.down) {
+        return fail(EIO);
+    }
+    if (!state.answers.empty() && state.answers.front().refusedOpens >= 0) {
+        state.down = true;
+        state.refusedOpens = state.answers.front().refusedOpens;
+        state.answers.pop_front();
+        return fail(EIO);
+    }
     transferred = count;
     state.clock +=
         static_cast<std::int64_t>(count) * byteMicroseconds(state_->applied.dcb.BaudRate);
-    for (std::uint32_t k = 0; k < count && !state.answers.empty(); ++k) {
-        const std::vector<std::uint8_t>& answer = state.answers.front();
+    for (std::uint32_t k = 0;
+         k < count && !state.answers.empty() && state.answers.front().refusedOpens < 0; ++k) {
+        const std::vector<std::uint8_t>& answer = state.answers.front().bytes;
         state.unread.insert(state.unread.end(), answer.begin(), answer.end());
         state.queued -= answer.size();
         state.answers.pop_front();

@@ -10,7 +10,9 @@
 // later one comes in reply to the next byte the driver sends, and the line
 // is silent whenever what came has been read. A pure stream never falls
 // silent before its end, so without answers a frame could never follow a
-// detection.
+// detection. A length byte of 0xFF is no answer but the adapter pulled out
+// where the next answer would come; the byte after it tells how many
+// attempts to open the port find it absent (0 to 3) before it is back.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -37,6 +39,9 @@ enum Choice : std::uint8_t {
 // stream takes few calls; the bound only guards against a cycle that never
 // stops consuming.
 constexpr int kMaxCalls = 400;
+constexpr std::uint8_t kOutage = 0xFF;
+// The device opens its port again at most once a second.
+constexpr std::int64_t kReopenGapMicroseconds = 1000000;
 
 hostkit::Config buildConfig(std::uint8_t choices) {
     hostkit::Config config("pallador");
@@ -65,6 +70,11 @@ void putOnLine(const std::uint8_t* bytes, std::size_t size, bool oneStream) {
     }
     bool first = true;
     for (std::size_t at = 0; at < size;) {
+        if (bytes[at] == kOutage && !first) {
+            fuzzline::queueOutage(at + 1 < size ? bytes[at + 1] % 4 : 0);
+            at += 2;
+            continue;
+        }
         const std::size_t length = std::min<std::size_t>(bytes[at], size - at - 1);
         if (first) {
             fuzzline::put(bytes + at + 1, length);
@@ -134,10 +144,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     device->start();
     for (int call = 0; call < kMaxCalls; ++call) {
         const bool silentBefore = fuzzline::pending() == 0;
+        const bool downBefore = fuzzline::lineDown();
         record.clearMasks();
         const std::int32_t result = device->recvData(record.masks(), 0);
         if (result != 1 && result != -1) {
             fuzzsupport::finding("recvData returned neither 1 nor -1");
+        }
+        if (downBefore && fuzzline::lineDown() &&
+            (result != -1 || record.masks()->controller.isMarked(own) ||
+             record.masks()->tracker.isMarked(own))) {
+            fuzzsupport::finding("a call while the line is out did not fail with clear masks");
+        }
+        if (fuzzline::openLines() > 1) {
+            fuzzsupport::finding("the port was opened again over a line still open");
+        }
+        const std::int64_t gap = fuzzline::shortestReopenGap();
+        if (gap >= 0 && gap < kReopenGapMicroseconds) {
+            fuzzsupport::finding("the port was reopened more than once a second");
         }
         expectOnlyOwnBit(record.masks()->controller, own, "controller");
         expectOnlyOwnBit(record.masks()->tracker, emulation ? own : 0, "tracker");

@@ -88,9 +88,20 @@ EDGE = bytes.fromhex("00FF000003FF03FF000001FF0200")
 RESET = words(0x0F07, 600, 700, 800, 900, 1000, 300)  # buttons 1-3 and 12 pressed
 
 
+class Outage:
+    """The adapter pulled out where the next answer would come; the port
+    opens again after `refused` attempts that find it absent."""
+
+    def __init__(self, refused):
+        self.refused = refused
+
+
+def answer(a):
+    return bytes([0xFF, a.refused]) if isinstance(a, Outage) else bytes([len(a)]) + a
+
+
 def receive(name, choices, *answers):
-    write("receive", name,
-          bytes([choices]) + b"".join(bytes([len(a)]) + a for a in answers))
+    write("receive", name, bytes([choices]) + b"".join(answer(a) for a in answers))
 
 
 receive("start-and-frames", 0, b"", REST, REST, EDGE, REST)
@@ -108,6 +119,9 @@ receive("noise-at-start", 0, b"\x13\x37\x00", REST, EDGE)
 receive("run-flag-mid-frame", EMULATION | stop_at(2), b"", REST, EDGE[:5], EDGE)
 receive("second-device", EMULATION | SECOND, b"", REST, EDGE, RESET)
 receive("never-answers", RDEBUG, b"", b"", b"")
+receive("outage-between-frames", RDEBUG, b"", REST, EDGE, Outage(2), REST, EDGE, REST)
+receive("outage-at-once-back", EMULATION, b"", REST, Outage(0), REST, EDGE, Outage(1), REST)
+receive("outage-then-stop", stop_at(3), b"", REST, EDGE, Outage(3), REST, EDGE)
 write("receive", "stream-one-answer", bytes([STREAM]) + REST)
 write("receive", "stream-frames", bytes([STREAM | EMULATION]) + b"\x00\x00" + REST + EDGE * 3)
 write("receive", "stream-garbage", bytes([STREAM | CURVES]) + bytes((i * 37 + 11) % 256
