@@ -72,23 +72,24 @@ bool CRS232H::openPort(const char* name) {
         reportSystemError(kOpenFailed);
         return false;
     }
-    return takeOverLine();
+    takeOverLine();
+    return true;
 }
 
-bool CRS232H::takeOverLine() {
+void CRS232H::takeOverLine() {
     lost = false;
     loadAttributes(&workingAttributes);
     loadAttributes(&savedAttributes);
-    return true;
 }
 
 bool CRS232H::reopenPort() {
     log->debug("CRS232H: \"reopenPort\" called.", true);
-    if (!line.isOpen() && !line.open(portName)) {
+    if (!line.open(portName)) {
         log->debugf("CRS232H: %s is not there yet.\n", portName);
         return false;
     }
-    return takeOverLine();
+    takeOverLine();
+    return true;
 }
 
 bool CRS232H::closePort() {

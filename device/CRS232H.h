@@ -58,7 +58,8 @@ private:
     void reportSystemError(const char* message) const;
     // After a failed transfer: reported, and the line dropped if it was open.
     void transferFailed(const char* message);
-    bool takeOverLine();
+    // The settings found at an open: the working copy, and what close puts back.
+    void takeOverLine();
 
     char portName[kMaxPortNameLength + 1] = {};
     platform::SerialLine line;

@@ -40,16 +40,17 @@ CPallador::FrameRead CPallador::readFrame() {
             return afterBrokenFrame(got);
         }
         const frame::Words words = frame::wordsOf(frameBytes);
-        switch (stepCheck.judge(words, quiet, now())) {
+        const std::int64_t judgedAt = now();
+        switch (stepCheck.judge(words, quiet, judgedAt)) {
             case StepCheck::Verdict::publish:
-                lineHealth.frameTaken(now());
+                lineHealth.frameTaken(judgedAt);
                 decodeFrame(words);
                 return FrameRead::complete;
             case StepCheck::Verdict::confirm:
-                lineHealth.frameTaken(now());
+                lineHealth.frameTaken(judgedAt);
                 break;
             case StepCheck::Verdict::outOfStep:
-                lineHealth.frameDropped(LineHealth::Drop::outOfRange, now());
+                lineHealth.frameDropped(LineHealth::Drop::outOfRange, judgedAt);
                 return findFrameAgain(true);
         }
     }

@@ -31,11 +31,11 @@ std::int32_t CPallador::recvData(UpdateMasks* masks, std::int32_t /*unused*/) {
     }
     // A line just opened again is silent until asked: it goes straight to
     // the probe, as the device is to be found anew.
-    const bool reopened = serialPort->lineLost();
-    if (reopened && !awaitLine()) {
+    const bool lineWasLost = serialPort->lineLost();
+    if (lineWasLost && !awaitLine()) {
         return -1;
     }
-    const FrameRead read = reopened ? detect() : readFrame();
+    const FrameRead read = lineWasLost ? detect() : readFrame();
     reviewLineHealth();
     if (serialPort->lineLost()) {
         reportOutage();

@@ -17,7 +17,4 @@ std::int64_t processMemoryBytes();
 // system cannot tell.
 std::int64_t openHandleCount();
 
-// Processor time the process has used so far, user and system, in seconds.
-double processCpuSeconds();
-
 }  // namespace testing_support

@@ -1,5 +1,4 @@
 #include <malloc.h>
-#include <time.h>
 
 #include <filesystem>
 #include <fstream>
@@ -37,12 +36,6 @@ std::int64_t openHandleCount() {
         ++count;
     }
     return error ? -1 : count;
-}
-
-double processCpuSeconds() {
-    timespec used{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
-    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
 }  // namespace testing_support

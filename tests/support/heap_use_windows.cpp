@@ -103,20 +103,4 @@ std::int64_t openHandleCount() {
     return handlesInTheSystemList();
 }
 
-double processCpuSeconds() {
-    FILETIME created{};
-    FILETIME ended{};
-    FILETIME kernel{};
-    FILETIME user{};
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user)) {
-        return 0;
-    }
-    const auto seconds = [](const FILETIME& time) {
-        return static_cast<double>((std::uint64_t{time.dwHighDateTime} << 32) |
-                                   time.dwLowDateTime) /
-               1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
-
 }  // namespace testing_support
