@@ -11,7 +11,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-30}"
 build="$(realpath -m "${2:-$root/build/fuzz}")"
 
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" tests
 
 # A clang tree that exists already (the sanitizer build of scripts/test.sh)
 # only gets the fuzz targets added, so nothing else in it is rebuilt.

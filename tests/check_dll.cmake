@@ -1,6 +1,9 @@
 # Fails unless the DLL exports exactly createDev and deleteDev, undecorated,
 # and imports nothing but system DLLs.
-execute_process(COMMAND i686-w64-mingw32-objdump -p ${DLL} OUTPUT_VARIABLE dump
+if(NOT OBJDUMP)
+  set(OBJDUMP i686-w64-mingw32-objdump)
+endif()
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump
                 RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${DLL}")

@@ -184,14 +184,25 @@ void Calibration::readRest() {
 }
 
 void Calibration::drawBars(const std::array<double, kCalibratedChannels>& now, bool again) const {
-    std::string screen = again ? "\x1b[" + std::to_string(kCalibratedChannels) + "A" : "";
+    // Appended piece by piece into the one buffer: a chain of operator+ on
+    // temporaries costs a string per piece, and GCC 12 at -O3 misreads its
+    // inlined copies as overlapping (-Wrestrict).
+    std::string screen;
+    if (again) {
+        screen += "\x1b[";
+        screen += std::to_string(kCalibratedChannels);
+        screen += 'A';
+    }
     for (std::size_t i = 0; i < now.size(); ++i) {
         char reach[64];
         std::snprintf(reach, sizeof reach, "  %4.0f..%-4.0f  now %4.0f", travel_[i].low,
                       travel_[i].high, now[i]);
-        screen += "  valuator " + std::to_string(i + 1) + " " +
-                  reachBar(travel_[i], rest_[i].mean(), now[i]) + reach +
-                  (run_.terminal ? "\x1b[K\n" : "\n");
+        screen += "  valuator ";
+        screen += std::to_string(i + 1);
+        screen += ' ';
+        screen += reachBar(travel_[i], rest_[i].mean(), now[i]);
+        screen += reach;
+        screen += run_.terminal ? "\x1b[K\n" : "\n";
     }
     say("%s", screen);
 }

@@ -55,7 +55,12 @@ std::string localStamp(const char* format, std::time_t when) {
 }
 
 std::string threadTag() {
-    return "[" + std::to_string(platform::currentThreadId()) + "]: ";
+    // Appended, not chained with operator+: GCC 12 at -O3 misreads the
+    // chain's inlined copies as overlapping (-Wrestrict).
+    std::string tag = "[";
+    tag += std::to_string(platform::currentThreadId());
+    tag += "]: ";
+    return tag;
 }
 
 struct GateCase {
