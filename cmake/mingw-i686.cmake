@@ -1,16 +1,6 @@
-# Cross build of the 32-bit Windows DLL with mingw-w64. The posix thread model
-# has std::mutex, which GoogleTest needs.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Cross build of the 32-bit Windows DLL with mingw-w64: what ships.
+set(PALLADOR_MINGW_ARCH i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)
 # SSE arithmetic, so that single-precision steps round as they do natively
 # instead of carrying x87 excess precision.
 set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
