@@ -82,6 +82,8 @@ usb() {
   start_host usb /dev/ttyUSB0 9600 90
   lat_open=$(cat $latency)
   say cue attrs u0 9600
+  sleep 3
+  stream=$(summary usb | sed 's/.* rate=\([^ ]*\).*/\1/')
   for k in 1 2; do
     say cue pull $k
     await '[ ! -e /dev/ttyUSB0 ]' 100 || say missing gone
@@ -103,7 +105,7 @@ usb() {
   wait $pid
   after=$(stty -F /dev/ttyUSB0 -g)
   log_lines usb
-  say usb $(summary usb) latency-before=$lat_before latency-open=$lat_open \
+  say usb $(summary usb) stream-rate="$stream" latency-before=$lat_before latency-open=$lat_open \
     latency-open-after-put-back=$lat_back latency-after=$(cat $latency) \
     same=$([ "$before" = "$after" ] && echo yes || echo no) before="$before" after="$after"
 }

@@ -104,7 +104,7 @@ done
 declare -A sim_port
 for line in s1 u0; do
   "$native/sim/pallador-sim" --link "$run/$line" --port-file "$run/$line.port" --mode fresh \
-    --exit-with-parent 2>"$run/$line.sim.log" &
+    --exit-with-parent >"$run/$line.sim.log" 2>&1 &
   for _ in $(seq 100); do [ -s "$run/$line.port" ] && break; sleep 0.1; done
   if [ ! -s "$run/$line.port" ]; then
     echo "kernel rig: the simulator for $line did not start:" >&2
@@ -156,7 +156,10 @@ f = s.makefile("rwb", buffering=0)
 def prompt():
     text = b""
     while not text.endswith(b"(qemu) "):
-        text += f.read(1)
+        byte = f.read(1)
+        if not byte:
+            sys.exit("hmp: the monitor closed")
+        text += byte
     return text.decode(errors="replace")
 if kind == "qmp":
     f.readline()
@@ -168,7 +171,7 @@ for line in lines:
     if kind == "qmp":
         reply = {}
         while "return" not in reply and "error" not in reply:
-            reply = json.loads(f.readline())
+            reply = json.loads(f.readline() or b'{"error": {"desc": "QMP closed"}}')
         if "error" in reply:
             sys.exit("qmp %s: %s" % (line, reply["error"]["desc"]))
     elif "Error" in prompt():
@@ -195,7 +198,7 @@ verdict() {  # NAME FIGURES [REASONS...]: the scenario's one line
   fi
 }
 
-# What Part 1.2's line settings look like in the guest's `stty -a`: the
+# What the device's line settings look like in the guest's `stty -a`: the
 # speed, 8N1 without handshake or parity checking, binary in both
 # directions, no carrier to wait for, reads that never wait in the driver.
 stty_settings=(cs8 -cstopb -parenb -inpck -crtscts clocal cread -ignbrk -brkint -parmrk -istrip
@@ -253,7 +256,11 @@ judge_usb() {
     "before $before, open $open, open after put-back $back, after close $after" "${reasons[@]}"
   judged+=" latency"
 
+  local stream share
+  stream=$(value stream-rate "$line")
+  share=$(awk -v r="$stream" 'BEGIN { printf "%.0f", 100 * r * 140 / 9600 }')
   reasons=("${outage_reasons[@]}")
+  ge "$share" "${share_bound[9600]}" || reasons+=("under ${share_bound[9600]}% of baud/140 before the first pull")
   levels=$(for l in "${logs[@]}"; do [[ $l =~ :\ (ERROR|WARNING|INFO):\  ]] && echo "${BASH_REMATCH[1]}"; done | xargs)
   [ "$levels" = "ERROR WARNING INFO ERROR WARNING INFO" ] ||
     reasons+=("the plug-in said [${logs[*]}]")
@@ -265,7 +272,7 @@ judge_usb() {
     [[ " ${attrs[u0-9600]:-} " == *" $want "* ]] || reasons+=("attrs without $want")
   done
   verdict "USB adapter pulled out twice" \
-    "${outages}log $levels; $(value records "$line") records; stty before $([ "$(value same "$line")" = yes ] && echo == || echo !=) after" \
+    "$stream/s = $share% of baud/140 before; ${outages}log $levels; $(value records "$line") records; stty before $([ "$(value same "$line")" = yes ] && echo == || echo !=) after" \
     "${reasons[@]}"
   judged+=" usb"
 }
@@ -291,7 +298,7 @@ while IFS= read -r -u "$console" text; do
   read -r -a word <<<"${text#@ }"
   case ${word[0]} in
     ready) echo "kernel rig: guest up after $((SECONDS - started)) s: ${text#@ ready }" ;;
-    missing) verdict "guest" "waited in vain for ${word[*]:1}" "guest"; ;;
+    missing) verdict "guest" "waited in vain for ${word[*]:1}" "console in $run/console.log" ;;
     cue)
       case ${word[1]} in
         attrs) attrs[${word[2]}-${word[3]}]=$(sim "${word[2]}" attrs) ;;
