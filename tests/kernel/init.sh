@@ -38,12 +38,13 @@ start_host() {
 
 # Records, their rate from the first to the last, and how many of them no
 # frame of the counting device could have given (buttons, valuators 2-6 not
-# at rest, or valuator 1 not one step or a few on from the record before).
+# at rest, or valuator 1 not one step or a few on from the record before;
+# from 1023 it starts again at 0, which reads as 1.000 to -1.000).
 summary() {
   awk '$2 == "controller" {
          n++; t = $1; rest = $6 $7 $8 $9 $10 $12
          if (n == 1) { first = t; rest1 = rest }
-         else { d = $5 - v; if (d < 0) d += 2; if (d <= 0 || d > 0.1) bad++ }
+         else if (!(v >= 0.99 && $5 <= -0.99) && ($5 <= v || $5 - v > 0.1)) bad++
          if (rest != rest1) bad++
          v = $5 }
        END { printf "records=%d first=%s rate=%.1f bad=%d", n, first, (n > 1 ? (n - 1) / (t - first) : 0), bad }' \
