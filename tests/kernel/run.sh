@@ -207,7 +207,7 @@ stty_settings=(cs8 -cstopb -parenb -inpck -crtscts clocal cread -ignbrk -brkint 
 attrs_settings=(csize=8 cstopb=0 parenb=0)
 # Bounds from what the runs here measured under emulation, with a margin: the
 # share of baud/140 (14 bytes of 10 bits a frame) and the first record.
-declare -A share_bound=([9600]=80 [115200]=40)
+declare -A share_bound=([9600]=75 [115200]=35)
 first_bound=6
 again_bound=6
 cpu_bound=8
