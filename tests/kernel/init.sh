@@ -66,7 +66,8 @@ uart() {
   before=$(stty -F /dev/ttyS1 -g)
   start_host "s1-$1" /dev/ttyS1 "$1" "$2"
   say cue attrs s1 "$1"
-  # (busybox's stty -a complains of an ioctl it does not need on any terminal)
+  # (busybox's stty -a complains of an ioctl even on a pseudo-terminal, and
+  # prints every setting all the same)
   say stty "$1" $(stty -F /dev/ttyS1 -a 2>/dev/null)
   open_lines=$(modem_lines)
   wait $pid

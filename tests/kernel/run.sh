@@ -38,9 +38,9 @@ need dpkg-deb dpkg
 if [ ! -x /bin/busybox ] || ldd /bin/busybox >/dev/null 2>&1; then
   missing+=("a static /bin/busybox (package busybox-static)")
 fi
+build="cmake -S . -B build/native && cmake --build build/native --target pallador pallador-host pallador-sim"
 for file in pallador-host libpallador.so sim/pallador-sim; do
-  [ -e "$native/$file" ] || missing+=("$native/$file (build the native tree first:" \
-    "cmake -S . -B build/native && cmake --build build/native --target pallador pallador-host pallador-sim)")
+  [ -e "$native/$file" ] || missing+=("$native/$file (build the native tree first: $build)")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   printf 'kernel rig: missing %s\n' "${missing[@]}" >&2
@@ -65,6 +65,7 @@ if [ ! -s "$kernel/version" ]; then
   if ! (cd "$kernel" && apt-get download "$package" >download.log 2>&1); then
     echo "kernel rig: could not download the kernel package $package (apt-get download):" >&2
     cat "$kernel/download.log" >&2
+    rm -rf "$kernel"
     exit 2
   fi
   set +f
@@ -206,8 +207,12 @@ stty_settings=(cs8 -cstopb -parenb -inpck -crtscts clocal cread -ignbrk -brkint 
 # QEMU carries only the speed and the framing to the simulator's terminal.
 attrs_settings=(csize=8 cstopb=0 parenb=0)
 # Bounds from what the runs here measured under emulation, with a margin: the
-# share of baud/140 (14 bytes of 10 bits a frame) and the first record.
-declare -A share_bound=([9600]=75 [115200]=35)
+# share of baud/140 (14 bytes of 10 bits a frame) and the first record. At
+# 9600 the line sets the pace (91-99%); at 115200 the processor time QEMU
+# gets does (39-88% on a machine shared with other builds), and the bound
+# only tells a driver that keeps up from one that waits a timer out per
+# frame (16 ms a frame would be 7%).
+declare -A share_bound=([9600]=75 [115200]=20)
 first_bound=6
 again_bound=6
 cpu_bound=8
@@ -287,7 +292,7 @@ judge_breaks() {
   local line=$1 reasons=()
   [ "$(value brk "$line")" = 5 ] || reasons+=("the 8250 counted $(value brk "$line") breaks, not 5")
   [ "$(value bad "$line")" = 0 ] || reasons+=("$(value bad "$line") records no frame in step gives")
-  [ "$(value records "$line")" -gt 100 ] || reasons+=("too few records")
+  [ "$(value records "$line")" -gt 100 ] 2>/dev/null || reasons+=("too few records")
   verdict "breaks on ttyS1 at 9600" \
     "5 sent, 8250 brk:$(value brk "$line") fe:$(value fe "$line") oe:$(value oe "$line"), $(value noticed "$line") frames dropped out of step, $(value bad "$line") of $(value records "$line") records out of step, $(value rate "$line")/s; log: ${logs[*]:-nothing}" \
     "${reasons[@]}"
