@@ -26,6 +26,9 @@ cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS=-g -DCMAKE
 cmake --build build/native -j"$jobs"
 ctest --test-dir build/native --output-on-failure -j"$jobs" || status=1
 
+stage "kernel drivers: a 16550A and a USB adapter in an emulated machine (QEMU)"
+bash tests/kernel/run.sh build/native || status=1
+
 stage "memcheck of the integration tests (valgrind)"
 scripts/memcheck.sh build/native || status=1
 

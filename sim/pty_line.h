@@ -21,7 +21,10 @@ public:
     // mode, and the link swung over to it in one step. False with `error`.
     bool plug(std::string& error);
     // Closes the master as a pulled-out adapter does: reads on the driver's
-    // slave then fail with EIO. The link stays, pointing at nothing.
+    // slave then fail with EIO. The link stays, pointing at a name that
+    // cannot exist: the system hands the terminal's own number to the next
+    // pseudo-terminal opened, and a driver reopening the link then would
+    // reach someone else's line.
     void hangup();
 
     bool isUp() const { return master_ >= 0; }
@@ -35,7 +38,8 @@ public:
     void discardPending() const;
 
 private:
-    bool publishLink(std::string& error) const;
+    bool publishLink(const std::string& target, std::string& error) const;
+    std::string unpluggedTarget() const { return slavePath_ + ".unplugged"; }
     void startTerminalHolder();
 
     std::string link_;

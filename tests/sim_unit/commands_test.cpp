@@ -76,6 +76,9 @@ TEST_F(SimCommands, ScriptRepliesWithItsLineCountOrTheFault) {
 TEST_F(SimCommands, ReplugSwingsTheLinkToTheNewTerminal) {
     const std::string before = simulator->line().slavePath();
     EXPECT_EQ(simulator->execute("hangup"), "ok line=down");
+    // Never the old terminal's name: the system may already have given it
+    // to someone else's line.
+    EXPECT_EQ(linkTarget(), before + ".unplugged");
     EXPECT_EQ(simulator->execute("send 55"), "error line is hung up (replug first)");
     const std::string reply = simulator->execute("replug");
     EXPECT_EQ(reply, "ok line=up pts=" + simulator->line().slavePath());
