@@ -60,6 +60,8 @@ bool CPallador::awaitLine() {
     log->info(("CPallador: Line to " + portName + " is back; finding the device.").c_str(), true);
     detected = false;
     streamInterrupted = false;
+    headCount = 0;
+    provedFrame.reset();
     ownRequestAt = 0;
     lineTiming = LineTiming(baudRate);
     lineHealth.restart(now());
@@ -74,10 +76,11 @@ void CPallador::reviewLineHealth() {
         return;
     }
     char text[200];
-    std::snprintf(
-        text, sizeof text, "%u of %u frames dropped in %.0f s (%u out of step, %u out of range).",
-        change->dropped(), change->frames, static_cast<double>(change->microseconds) / 1e6,
-        change->outOfStep, change->outOfRange);
+    std::snprintf(text, sizeof text,
+                  "%u of %u frames dropped in %.0f s (%u out of step, %u with line errors).",
+                  change->dropped(), change->frames,
+                  static_cast<double>(change->microseconds) / 1e6, change->outOfStep,
+                  change->lineErrors);
     if (change->noisy) {
         log->warning(("CPallador: Line to " + portName + " is noisy: " + text).c_str(), true);
     } else {

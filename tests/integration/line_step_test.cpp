@@ -136,7 +136,7 @@ protected:
     std::vector<std::string> problemsBeyondHealth(const std::string& output) {
         const std::regex noisy("HOST: WARNING: CPallador: Line to " + sim->portName() +
                                " is noisy: \\d+ of \\d+ frames dropped in 1\\d s "
-                               "\\(\\d+ out of step, \\d+ out of range\\)\\.");
+                               "\\(\\d+ out of step, \\d+ with line errors\\)\\.");
         std::vector<std::string> others;
         for (const std::string& line : problemLines(output)) {
             if (std::regex_match(line, noisy)) {
