@@ -53,6 +53,7 @@ CPallador::FrameRead CPallador::readFrame() {
             }
             return takeFrame();
         case FrameAcceptance::Verdict::hold:
+            log->debug("CPallador: Frame held until a quiet frame proves it.", true);
             return readQuietFrame();
         case FrameAcceptance::Verdict::outOfStep:
             return afterBrokenFrame(Collected::broken);
