@@ -67,4 +67,6 @@ private:
     PortAttributes workingAttributes{};
     std::unique_ptr<CMessageH> log;
     bool lost = false;
+    // Another program holds the port: said once until it opens again.
+    bool heldElsewhereTold = false;
 };

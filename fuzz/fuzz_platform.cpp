@@ -144,6 +144,10 @@ std::string lastErrorText() {
     return text != nullptr ? std::string(text) : std::string();
 }
 
+bool lastErrorMeansHeldElsewhere() {
+    return errno == EBUSY;
+}
+
 // ---- serial line ------------------------------------------------------------------
 
 // The line's settings as last set: the virtual line paces its bytes and

@@ -55,6 +55,9 @@ std::uint32_t netToHost(std::uint32_t value);
 // GetLastError on Windows, strerror(errno) on Linux). Empty when the system
 // has no text. Call it right after the failing operation.
 std::string lastErrorText();
+// Whether the last error says the port is held by another program (an
+// exclusive open refused), rather than absent or broken.
+bool lastErrorMeansHeldElsewhere();
 
 // ---- serial line ------------------------------------------------------------
 
