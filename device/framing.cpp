@@ -43,7 +43,7 @@ CPallador::FrameRead CPallador::readFrame() {
         return afterBrokenFrame(got);
     }
     const std::uint8_t* next = lineBytes.data() + frame::kBytes;
-    switch (acceptance.judge(frameBytes, next, false)) {
+    switch (acceptance.judge(frameBytes, next, serialPort->receiveErrorsSince())) {
         case FrameAcceptance::Verdict::publish:
             keepNextHead();
             // A host that stopped us meanwhile gets nothing; the head kept
@@ -142,6 +142,10 @@ CPallador::FrameRead CPallador::readQuietFrame() {
     const std::int32_t got = serialPort->readPortFor(lineBytes.data() + headCount, wanted,
                                                      lineTiming.quietRestMilliseconds());
     headCount = 0;
+    if (serialPort->receiveErrorsSince()) {
+        lineHealth.frameDropped(LineHealth::Drop::lineError, now());
+        return findFrameAgain(true);
+    }
     const Collected quiet = got < wanted
                                 ? quietFrameCutShort(frame::kBytes - wanted + std::max(got, 0))
                                 : closeQuietFrame();
@@ -216,6 +220,7 @@ CPallador::FrameRead CPallador::findFrameAgain(bool fault) {
         return FrameRead::failed;
     }
     acceptance.restartAfterResync();
+    serialPort->receiveErrorsSince();
     headCount = 0;
     return FrameRead::noData;
 }
@@ -267,6 +272,7 @@ CPallador::FrameRead CPallador::detect() {
                 return FrameRead::failed;
             case ProbeResult::detected:
                 acceptance.restartAfterDetection(frameBytes);
+                serialPort->receiveErrorsSince();
                 headCount = 0;
                 return FrameRead::noData;
             case ProbeResult::absent:

@@ -305,6 +305,11 @@ bool SerialLine::readFor(void* buffer, std::uint32_t count, std::uint32_t millis
                       transferred);
 }
 
+// The virtual line has no UART.
+bool SerialLine::receiveErrorsSince() {
+    return false;
+}
+
 bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& transferred) {
     transferred = 0;
     if (!isOpen()) {

@@ -97,6 +97,11 @@ public:
                  std::uint32_t& transferred);
     bool write(const void* bytes, std::uint32_t count, std::uint32_t& transferred);
 
+    // Whether the UART reported a framing error, an overrun, a parity error
+    // or a break since the last call (or the open). False where the line
+    // keeps no such count (a pseudo-terminal).
+    bool receiveErrorsSince();
+
 private:
     // What an open line holds, each platform's own (the system handle, and
     // whatever that platform keeps beside it); none while the line is closed.
