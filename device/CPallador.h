@@ -64,6 +64,7 @@ private:
     void reviewLineHealth();
     bool setUpTrackerEmulation();
     bool running() const;
+    static std::int64_t now();
     // Framing (framing.cpp): whole frames into `frameBytes`, judged by the
     // acceptance with the head of the next frame, until one lies decoded in
     // `buttons` and `valuators`.
@@ -84,7 +85,10 @@ private:
     void decodeFrame(const frame::Words& words);
     FrameRead detect();
     ProbeResult probe();
-    // Publication (receive.cpp).
+    std::int32_t countAnswer();
+    // The call's steps (receive.cpp): read and decode, then publish.
+    FrameRead readDecoded();
+    bool publish(UpdateMasks& masks);
     void printReadings() const;
     bool publishController(UpdateMask& controllerMask);
     bool publishEmulatedTracker(UpdateMask& trackerMask);

@@ -18,11 +18,12 @@ constexpr std::uint32_t kProbeSleepMilliseconds = 1000;
 constexpr std::uint32_t kByteWaitMilliseconds = 1000;
 constexpr int kWordBytes = 2;
 
-std::int64_t now() {
+}  // namespace
+
+// The receive path's one clock: timing, health and outages alike.
+std::int64_t CPallador::now() {
     return platform::monotonicMicroseconds();
 }
-
-}  // namespace
 
 CPallador::FrameRead CPallador::readFrame() {
     // A host that stopped us finds the line as it left it when it calls again.
@@ -284,6 +285,34 @@ CPallador::FrameRead CPallador::detect() {
     return FrameRead::failed;
 }
 
+// The answer is kept: once it proves whole, it stands for the device until
+// the first frame is read. Each byte waits its second whatever time-outs the
+// line was left with: a line that refused the device's settings may have
+// none, and would wait for good, deaf to the run flag. -1 after a failure;
+// the count stops at kProbeGiveUp.
+std::int32_t CPallador::countAnswer() {
+    std::int32_t count = 0;
+    while (count < kProbeGiveUp) {
+        std::uint8_t answered = 0;
+        const std::int32_t got = serialPort->readPortFor(&answered, 1, kByteWaitMilliseconds);
+        if (serialPort->lineLost()) {
+            return -1;
+        }
+        if (got < 0) {
+            log->error("CPallador: Reading error occured.", true);
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        if (count < frame::kBytes) {
+            frameBytes[count] = answered;
+        }
+        ++count;
+    }
+    return count;
+}
+
 CPallador::ProbeResult CPallador::probe() {
     log->debug("CPallador: Trying to detect.", true);
     detected = false;
@@ -295,30 +324,12 @@ CPallador::ProbeResult CPallador::probe() {
         return ProbeResult::failed;
     }
     platform::sleepMilliseconds(kProbeSleepMilliseconds);
-    // The answer is kept: once it proves whole, it stands for the device
-    // until the first frame is read. Each byte waits its second whatever
-    // time-outs the line was left with: a line that refused the device's
-    // settings may have none, and would wait for good, deaf to the run flag.
-    int count = 0;
-    for (;;) {
-        std::uint8_t answered = 0;
-        const std::int32_t got = serialPort->readPortFor(&answered, 1, kByteWaitMilliseconds);
-        if (serialPort->lineLost()) {
-            return ProbeResult::failed;
-        }
-        if (got < 0) {
-            log->error("CPallador: Reading error occured.", true);
-            return ProbeResult::failed;
-        }
-        if (got == 0) {
-            break;
-        }
-        if (count < frame::kBytes) {
-            frameBytes[count] = answered;
-        }
-        if (++count >= kProbeGiveUp) {
-            return ProbeResult::streaming;
-        }
+    const std::int32_t count = countAnswer();
+    if (count < 0) {
+        return ProbeResult::failed;
+    }
+    if (count >= kProbeGiveUp) {
+        return ProbeResult::streaming;
     }
     if (count != frame::kBytes) {
         return ProbeResult::absent;

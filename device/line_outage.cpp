@@ -18,10 +18,6 @@ constexpr std::int64_t kReopenIntervalMicroseconds = 1000000;
 // A waiting call looks at the run flag this often.
 constexpr std::int64_t kRunFlagLookMicroseconds = 50000;
 
-std::int64_t now() {
-    return platform::monotonicMicroseconds();
-}
-
 }  // namespace
 
 // The port has reported the failure with the system's text; this says what
