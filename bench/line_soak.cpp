@@ -46,6 +46,7 @@ constexpr std::int64_t kDrainMicroseconds = 3000000;
 // The fault log is fetched now and then, well before the simulator's cap.
 constexpr std::int64_t kLogEveryMicroseconds = 2000000;
 const char kNoticed[] = "DEBUG: CPallador: Out of step, finding the frame again.";
+const char kHeld[] = "DEBUG: CPallador: Frame held until a quiet frame proves it.";
 const char kProbing[] = "DEBUG: CPallador: Trying to detect.";
 
 struct Options {
@@ -76,6 +77,7 @@ class LineCounter : public std::streambuf {
 public:
     long noticed = 0;
     long probes = 0;
+    long held = 0;
 
 protected:
     int_type overflow(int_type c) override {
@@ -95,6 +97,7 @@ private:
         }
         if (line_.find(kNoticed) != std::string::npos) ++noticed;
         if (line_.find(kProbing) != std::string::npos) ++probes;
+        if (line_.find(kHeld) != std::string::npos) ++held;
         line_.clear();
     }
     std::string line_;
@@ -402,6 +405,7 @@ void report(const Options& options, const Run& run, const LineCounter& lines) {
     add("faults_logged", std::to_string(run.faults.size()));
     add("faults_noticed", std::to_string(lines.noticed));
     add("probes", std::to_string(lines.probes));
+    add("frames_held", std::to_string(lines.held));
     add("out_of_step_records", std::to_string(outOfStep));
     add("recovered", std::to_string(recovery.milliseconds.size()));
     add("unrecovered", std::to_string(recovery.unrecovered));
@@ -417,8 +421,9 @@ void report(const Options& options, const Run& run, const LineCounter& lines) {
             "line_soak: %.0f s at %d baud, a fault in about 1 of %ld answers (%s, seed %ld)\n",
             run.seconds, options.baud, options.rate, options.kinds.c_str(), options.seed);
     }
-    std::printf("line_soak: faults made %s, noticed by the driver %ld, probes %ld\n",
-                fieldOf(run.counts, "made").c_str(), lines.noticed, lines.probes);
+    std::printf(
+        "line_soak: faults made %s, noticed by the driver %ld, probes %ld, frames held %ld\n",
+        fieldOf(run.counts, "made").c_str(), lines.noticed, lines.probes, lines.held);
     std::printf("line_soak: records published %zu, out of step %zu\n", run.records.size(),
                 outOfStep);
     std::printf(

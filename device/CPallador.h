@@ -2,14 +2,16 @@
 // plug-in gives the host.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "device/CBase.h"
 #include "device/InitInfo.h"
+#include "device/frame_acceptance.h"
 #include "device/line_health.h"
-#include "device/step_check.h"
 #include "storage/ConData.h"
 #include "storage/TraData.h"
 
@@ -62,12 +64,17 @@ private:
     void reviewLineHealth();
     bool setUpTrackerEmulation();
     bool running() const;
-    // Framing (framing.cpp): whole frames into `frameBytes`, the early
-    // request and the step check, until a frame in step lies decoded in
+    static std::int64_t now();
+    // Framing (framing.cpp): whole frames into `frameBytes`, judged by the
+    // acceptance with the head of the next frame, until one lies decoded in
     // `buttons` and `valuators`.
     FrameRead readFrame();
-    Collected collectFrame(bool quiet);
-    std::int32_t readFirstWord();
+    FrameRead takeFrame();
+    void keepNextHead();
+    Collected collectFrame();
+    Collected collectHead();
+    std::int32_t readHead(int count);
+    FrameRead readQuietFrame();
     Collected quietFrameCutShort(std::int32_t count);
     Collected closeQuietFrame();
     FrameRead afterBrokenFrame(Collected got);
@@ -78,7 +85,10 @@ private:
     void decodeFrame(const frame::Words& words);
     FrameRead detect();
     ProbeResult probe();
-    // Publication (receive.cpp).
+    std::int32_t countAnswer();
+    // The call's steps (receive.cpp): read and decode, then publish.
+    FrameRead readDecoded();
+    bool publish(UpdateMasks& masks);
     void printReadings() const;
     bool publishController(UpdateMask& controllerMask);
     bool publishEmulatedTracker(UpdateMask& trackerMask);
@@ -104,7 +114,14 @@ private:
     std::uint16_t rawWords[kRawWords] = {};
     bool detected = false;
     frame::Bytes frameBytes{};
-    StepCheck stepCheck;
+    // The bytes of one read: the rest of a frame and the head of the next,
+    // whose first `headCount` bytes the next call finds already read.
+    std::array<std::uint8_t, frame::kBytes + FrameAcceptance::kMaxLookAhead> lineBytes{};
+    int headCount = 0;
+    // A quiet frame proved with the frame it confirmed: published by the
+    // next call, each frame in its own.
+    std::optional<frame::Bytes> provedFrame;
+    FrameAcceptance acceptance;
     LineTiming lineTiming;
     // When the last request went out on its own; 0 after an early one.
     std::int64_t ownRequestAt = 0;

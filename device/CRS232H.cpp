@@ -16,6 +16,7 @@ constexpr const char* kWriteFailed = "CRS232H: Writing to ";
 constexpr const char* kReadFailed = "CRS232H: Reading from ";
 constexpr const char* kNameTooLong = "CRS232H: Port name is too long. ";
 constexpr const char* kBaudRefused = "CRS232H: Could not set the baud rate ";
+constexpr const char* kHeldElsewhere = "CRS232H: Another program holds ";
 
 constexpr std::int32_t kAcceptedBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
@@ -85,9 +86,18 @@ void CRS232H::takeOverLine() {
 bool CRS232H::reopenPort() {
     log->debug("CRS232H: \"reopenPort\" called.", true);
     if (!line.open(portName)) {
-        log->debugf("CRS232H: %s is not there yet.\n", portName);
+        // A port that is not there comes back by itself; one that another
+        // program took stays away until the user frees it.
+        if (platform::lastErrorMeansHeldElsewhere() && !heldElsewhereTold) {
+            heldElsewhereTold = true;
+            log->warning(kHeldElsewhere, false);
+            std::cout << portName << "; waiting for it." << std::endl;
+        } else {
+            log->debugf("CRS232H: %s is not there yet.\n", portName);
+        }
         return false;
     }
+    heldElsewhereTold = false;
     takeOverLine();
     return true;
 }

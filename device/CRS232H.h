@@ -40,6 +40,10 @@ public:
     // Unlike readPort it tells a failure (reported, -1) from a silent line.
     std::int32_t readPortFor(void* buffer, std::int32_t count, std::uint32_t milliseconds);
 
+    // Whether the UART reported a framing error, an overrun, a parity error
+    // or a break since the last call; false where the line keeps no count.
+    bool receiveErrorsSince() { return line.receiveErrorsSince(); }
+
     // The line holds no system handle while closed, after a failed open too.
     bool isOpen() const { return line.isOpen(); }
 
@@ -67,4 +71,6 @@ private:
     PortAttributes workingAttributes{};
     std::unique_ptr<CMessageH> log;
     bool lost = false;
+    // Another program holds the port: said once until it opens again.
+    bool heldElsewhereTold = false;
 };

@@ -1,8 +1,10 @@
-// Framing of the device's answers. In steady state a call collects the
-// frame asked for by the call before: word 0, then at once the request for
-// the next frame (the device samples it while we work), then the rest in one
-// read. The step check (step_check.h) decides whether a whole frame may
-// reach the host. While the device has not answered, a call probes for it.
+// Framing of the device's answers. In steady state a call finds the first
+// bytes of its frame already read by the call before, reads the rest of the
+// frame and the first bytes of the next one (asked for early, so it follows
+// at once), and lets the acceptance (frame_acceptance.h) judge the frame by
+// where the next one starts. Then it asks for the frame after the next: the
+// device samples it while we work. While the device has not answered, a call
+// probes for it.
 #include <algorithm>
 
 #include "device/CPallador.h"
@@ -14,91 +16,149 @@ constexpr int kProbeGiveUp = 100;
 constexpr std::uint32_t kProbeSleepMilliseconds = 1000;
 // How long each byte of a frame may keep the device waiting.
 constexpr std::uint32_t kByteWaitMilliseconds = 1000;
-// Frames a call may read to have one confirmed; it never reads without end.
-constexpr int kFramesPerCall = 4;
 constexpr int kWordBytes = 2;
-constexpr int kRestBytes = frame::kBytes - kWordBytes;
-
-std::int64_t now() {
-    return platform::monotonicMicroseconds();
-}
 
 }  // namespace
 
+// The receive path's one clock: timing, health and outages alike.
+std::int64_t CPallador::now() {
+    return platform::monotonicMicroseconds();
+}
+
 CPallador::FrameRead CPallador::readFrame() {
+    // A host that stopped us finds the line as it left it when it calls again.
+    if (!running()) {
+        return FrameRead::failed;
+    }
     if (streamInterrupted) {
         streamInterrupted = false;
         return findFrameAgain(false);
     }
-    for (int frames = 0; frames < kFramesPerCall && running(); ++frames) {
-        const bool quiet = stepCheck.wantsQuietFrame(now());
-        const Collected got = collectFrame(quiet);
-        if (got == Collected::broken) {
-            lineHealth.frameDropped(LineHealth::Drop::outOfStep, now());
-        }
-        if (got != Collected::whole) {
-            return afterBrokenFrame(got);
-        }
-        const frame::Words words = frame::wordsOf(frameBytes);
-        const std::int64_t judgedAt = now();
-        switch (stepCheck.judge(words, quiet, judgedAt)) {
-            case StepCheck::Verdict::publish:
-                lineHealth.frameTaken(judgedAt);
-                decodeFrame(words);
-                return FrameRead::complete;
-            case StepCheck::Verdict::confirm:
-                lineHealth.frameTaken(judgedAt);
-                break;
-            case StepCheck::Verdict::outOfStep:
-                lineHealth.frameDropped(LineHealth::Drop::outOfRange, judgedAt);
-                return findFrameAgain(true);
-        }
+    if (provedFrame) {
+        frameBytes = *provedFrame;
+        provedFrame.reset();
+        return takeFrame();
     }
-    return running() ? FrameRead::noData : FrameRead::failed;
+    const Collected got = collectFrame();
+    if (got != Collected::whole) {
+        return afterBrokenFrame(got);
+    }
+    const std::uint8_t* next = lineBytes.data() + frame::kBytes;
+    switch (acceptance.judge(frameBytes, next, serialPort->receiveErrorsSince())) {
+        case FrameAcceptance::Verdict::publish:
+            keepNextHead();
+            // A host that stopped us meanwhile gets nothing; the head kept
+            // and the frame asked for carry on when it calls again.
+            if (!sendRequest(false) || !running()) {
+                return FrameRead::failed;
+            }
+            return takeFrame();
+        case FrameAcceptance::Verdict::hold:
+            log->debug("CPallador: Frame held until a quiet frame proves it.", true);
+            return readQuietFrame();
+        case FrameAcceptance::Verdict::outOfStep:
+            return afterBrokenFrame(Collected::broken);
+        case FrameAcceptance::Verdict::lineError:
+            lineHealth.frameDropped(LineHealth::Drop::lineError, now());
+            return findFrameAgain(true);
+    }
+    return FrameRead::failed;
 }
 
-// Word 0 waits as long as the device may take; the rest of the frame then
-// follows back to back.
-CPallador::Collected CPallador::collectFrame(bool quiet) {
-    const std::int64_t asked = ownRequestAt;
-    const std::int64_t readFrom = now();
-    const std::int32_t head = readFirstWord();
-    if (!detected || head == 0) {
+CPallador::FrameRead CPallador::takeFrame() {
+    lineHealth.frameTaken(now());
+    decodeFrame(frame::wordsOf(frameBytes));
+    return FrameRead::complete;
+}
+
+void CPallador::keepNextHead() {
+    headCount = acceptance.lookAheadBytes();
+    std::copy_n(lineBytes.begin() + frame::kBytes, headCount, lineBytes.begin());
+}
+
+// A frame whose head no earlier call read was asked for on its own: its
+// first bytes wait as long as the device may take, and only then is the
+// next frame asked for. The rest of the frame and the head of the next one
+// follow back to back.
+CPallador::Collected CPallador::collectFrame() {
+    if (headCount == 0) {
+        const Collected head = collectHead();
+        if (head != Collected::whole) {
+            return head;
+        }
+    }
+    const int wanted = frame::kBytes - headCount + acceptance.lookAheadBytes();
+    const std::int32_t got =
+        serialPort->readPortFor(lineBytes.data() + headCount, wanted, kByteWaitMilliseconds);
+    if (got < wanted) {
         return Collected::silent;
     }
-    if (head < kWordBytes) {
-        return quiet ? Collected::broken : Collected::silent;
+    std::copy_n(lineBytes.begin(), frame::kBytes, frameBytes.begin());
+    headCount = 0;
+    return Collected::whole;
+}
+
+CPallador::Collected CPallador::collectHead() {
+    const std::int64_t asked = ownRequestAt;
+    const std::int64_t readFrom = now();
+    // A device not found yet is waited for as long as word 0 may take: the
+    // probe follows.
+    const int wanted = detected ? acceptance.lookAheadBytes() : kWordBytes;
+    if (readHead(wanted) < wanted || !detected) {
+        return Collected::silent;
     }
     if (asked != 0) {
         lineTiming.answerSeen(asked, readFrom, now());
     }
-    if (!quiet && !sendRequest(false)) {
+    if (!sendRequest(false)) {
         return Collected::failed;
     }
     if (!running()) {
         streamInterrupted = true;
         return Collected::stopped;
     }
-    const std::int32_t rest =
-        serialPort->readPortFor(frameBytes.data() + kWordBytes, kRestBytes,
-                                quiet ? lineTiming.quietRestMilliseconds() : kByteWaitMilliseconds);
-    if (rest < kRestBytes) {
-        return quiet ? quietFrameCutShort(kWordBytes + std::max(rest, 0)) : Collected::silent;
-    }
-    return quiet ? closeQuietFrame() : Collected::whole;
+    headCount = wanted;
+    return Collected::whole;
 }
 
 // Each byte waits as long as the device may take, so a silent device is
-// told by two whole waits. A read the system failed has been reported by
-// the port and brought nothing: the word is silent, and the probe that
-// follows finds out whether the line is still there.
-std::int32_t CPallador::readFirstWord() {
+// told by whole waits. A read the system failed has been reported by the
+// port and brought nothing: the head is silent, and the probe that follows
+// finds out whether the line is still there.
+std::int32_t CPallador::readHead(int count) {
     std::int32_t got = 0;
-    for (int attempt = 0; attempt < kWordBytes && got < kWordBytes; ++attempt) {
-        got += std::max(0, serialPort->readPortFor(frameBytes.data() + got, kWordBytes - got,
-                                                   kByteWaitMilliseconds));
+    for (int attempt = 0; attempt < count && got < count; ++attempt) {
+        got += std::max(
+            0, serialPort->readPortFor(lineBytes.data() + got, count - got, kByteWaitMilliseconds));
     }
     return got;
+}
+
+// The held frame waits for the next one, read without the early request:
+// whole and followed by silence, it proves both.
+CPallador::FrameRead CPallador::readQuietFrame() {
+    const frame::Bytes held = frameBytes;
+    keepNextHead();
+    const int wanted = frame::kBytes - headCount;
+    const std::int32_t got = serialPort->readPortFor(lineBytes.data() + headCount, wanted,
+                                                     lineTiming.quietRestMilliseconds());
+    headCount = 0;
+    if (serialPort->receiveErrorsSince()) {
+        lineHealth.frameDropped(LineHealth::Drop::lineError, now());
+        return findFrameAgain(true);
+    }
+    const Collected quiet = got < wanted
+                                ? quietFrameCutShort(frame::kBytes - wanted + std::max(got, 0))
+                                : closeQuietFrame();
+    if (quiet != Collected::whole) {
+        return afterBrokenFrame(quiet);
+    }
+    frame::Bytes proved{};
+    std::copy_n(lineBytes.begin(), frame::kBytes, proved.begin());
+    acceptance.quietFrameProved(proved);
+    provedFrame = proved;
+    frameBytes = held;
+    return takeFrame();
 }
 
 // A quiet frame short of a byte is the trace of one lost earlier. Short of
@@ -129,6 +189,7 @@ CPallador::FrameRead CPallador::afterBrokenFrame(Collected got) {
         case Collected::silent:
             return detect();
         case Collected::broken:
+            lineHealth.frameDropped(LineHealth::Drop::outOfStep, now());
             return findFrameAgain(true);
         default:
             return FrameRead::failed;
@@ -159,7 +220,9 @@ CPallador::FrameRead CPallador::findFrameAgain(bool fault) {
     if (!sendRequest(true)) {
         return FrameRead::failed;
     }
-    stepCheck.restartAfterResync(now());
+    acceptance.restartAfterResync();
+    serialPort->receiveErrorsSince();
+    headCount = 0;
     return FrameRead::noData;
 }
 
@@ -201,26 +264,53 @@ void CPallador::decodeFrame(const frame::Words& words) {
 }
 
 // Probes until the device answers or is found absent; a device that streams
-// without pause is probed again after a word, until it falls silent or the
-// run flag is cleared.
+// without pause is probed again, until it falls silent or the run flag is
+// cleared.
 CPallador::FrameRead CPallador::detect() {
     while (running()) {
         switch (probe()) {
             case ProbeResult::failed:
                 return FrameRead::failed;
             case ProbeResult::detected:
-                stepCheck.restartAfterDetection(frame::wordsOf(frameBytes), now());
+                acceptance.restartAfterDetection(frameBytes);
+                serialPort->receiveErrorsSince();
+                headCount = 0;
                 return FrameRead::noData;
             case ProbeResult::absent:
                 return FrameRead::noData;
             case ProbeResult::streaming:
-                if (readFirstWord() < 0) {
-                    return FrameRead::failed;
-                }
                 break;
         }
     }
     return FrameRead::failed;
+}
+
+// The answer is kept: once it proves whole, it stands for the device until
+// the first frame is read. Each byte waits its second whatever time-outs the
+// line was left with: a line that refused the device's settings may have
+// none, and would wait for good, deaf to the run flag. -1 after a failure;
+// the count stops at kProbeGiveUp.
+std::int32_t CPallador::countAnswer() {
+    std::int32_t count = 0;
+    while (count < kProbeGiveUp) {
+        std::uint8_t answered = 0;
+        const std::int32_t got = serialPort->readPortFor(&answered, 1, kByteWaitMilliseconds);
+        if (serialPort->lineLost()) {
+            return -1;
+        }
+        if (got < 0) {
+            log->error("CPallador: Reading error occured.", true);
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        if (count < frame::kBytes) {
+            frameBytes[count] = answered;
+        }
+        ++count;
+    }
+    return count;
 }
 
 CPallador::ProbeResult CPallador::probe() {
@@ -234,28 +324,12 @@ CPallador::ProbeResult CPallador::probe() {
         return ProbeResult::failed;
     }
     platform::sleepMilliseconds(kProbeSleepMilliseconds);
-    // The answer is kept: once it proves whole, it stands for the device
-    // until the first frame is read.
-    int count = 0;
-    for (;;) {
-        std::uint8_t answered = 0;
-        const std::int32_t got = serialPort->readPort(&answered, 1);
-        if (serialPort->lineLost()) {
-            return ProbeResult::failed;
-        }
-        if (got < 0) {
-            log->error("CPallador: Reading error occured.", true);
-            return ProbeResult::failed;
-        }
-        if (got == 0) {
-            break;
-        }
-        if (count < frame::kBytes) {
-            frameBytes[count] = answered;
-        }
-        if (++count >= kProbeGiveUp) {
-            return ProbeResult::streaming;
-        }
+    const std::int32_t count = countAnswer();
+    if (count < 0) {
+        return ProbeResult::failed;
+    }
+    if (count >= kProbeGiveUp) {
+        return ProbeResult::streaming;
     }
     if (count != frame::kBytes) {
         return ProbeResult::absent;

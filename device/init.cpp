@@ -13,6 +13,7 @@
 #include "config/options.h"
 #include "device/CPallador.h"
 #include "device/CRS232H.h"
+#include "device/line_settings.h"
 #include "storage/CDataStorage.h"
 
 namespace {
@@ -31,21 +32,6 @@ constexpr const char* kDefaultPort = "com2";
 // A text the host may leave out.
 std::string textOrEmpty(const char* text) {
     return text != nullptr ? text : "";
-}
-
-// The line settings the Pallador needs on top of what the port had.
-void applyLineSettings(platform::PortAttributes& attributes) {
-    attributes.dcb.fBinary = 1;
-    attributes.dcb.fParity = 0;
-    attributes.dcb.fOutxCtsFlow = 0;
-    attributes.dcb.fRtsControl = platform::kRtsControlHandshake;
-    attributes.dcb.ByteSize = 8;
-    attributes.dcb.StopBits = platform::kOneStopBit;
-    attributes.timeouts.ReadIntervalTimeout = 0;
-    attributes.timeouts.ReadTotalTimeoutMultiplier = 0;
-    attributes.timeouts.ReadTotalTimeoutConstant = 1000;
-    attributes.timeouts.WriteTotalTimeoutMultiplier = 0;
-    attributes.timeouts.WriteTotalTimeoutConstant = 0;
 }
 
 // Every field the Pallador needs at its reset: one controller of 6

@@ -21,21 +21,21 @@ void LineHealth::frameTaken(std::int64_t now) {
 void LineHealth::frameDropped(Drop kind, std::int64_t now) {
     open(now);
     ++frames_;
-    ++(kind == Drop::outOfStep ? outOfStep_ : outOfRange_);
+    ++(kind == Drop::outOfStep ? outOfStep_ : lineErrors_);
 }
 
 void LineHealth::restart(std::int64_t now) {
     windowStart_ = now;
     frames_ = 0;
     outOfStep_ = 0;
-    outOfRange_ = 0;
+    lineErrors_ = 0;
 }
 
 std::optional<LineHealth::Change> LineHealth::review(std::int64_t now) {
     if (!windowStart_ || now - *windowStart_ < kWindowMicroseconds) {
         return std::nullopt;
     }
-    const Change window{false, frames_, outOfStep_, outOfRange_, now - *windowStart_};
+    const Change window{false, frames_, outOfStep_, lineErrors_, now - *windowStart_};
     restart(now);
     if (window.frames == 0) {
         return std::nullopt;

@@ -11,7 +11,9 @@ class LineHealth {
 public:
     static constexpr std::int64_t kWindowMicroseconds = 10000000;
 
-    enum class Drop { outOfStep, outOfRange };
+    // A frame out of step (bytes lost or gained), or read while the UART
+    // reported an error.
+    enum class Drop { outOfStep, lineError };
 
     // What a window that just closed says: the line became noisy, or clean
     // again. Nothing is said of a window like the one before it.
@@ -19,10 +21,10 @@ public:
         bool noisy;
         std::uint32_t frames;  // read whole or broken, dropped ones included
         std::uint32_t outOfStep;
-        std::uint32_t outOfRange;
+        std::uint32_t lineErrors;
         std::int64_t microseconds;  // the window's length
 
-        std::uint32_t dropped() const { return outOfStep + outOfRange; }
+        std::uint32_t dropped() const { return outOfStep + lineErrors; }
     };
 
     void frameTaken(std::int64_t now);
@@ -40,6 +42,6 @@ private:
     std::optional<std::int64_t> windowStart_;
     std::uint32_t frames_ = 0;
     std::uint32_t outOfStep_ = 0;
-    std::uint32_t outOfRange_ = 0;
+    std::uint32_t lineErrors_ = 0;
     bool noisy_ = false;
 };

@@ -18,10 +18,6 @@ constexpr std::int64_t kReopenIntervalMicroseconds = 1000000;
 // A waiting call looks at the run flag this often.
 constexpr std::int64_t kRunFlagLookMicroseconds = 50000;
 
-std::int64_t now() {
-    return platform::monotonicMicroseconds();
-}
-
 }  // namespace
 
 // The port has reported the failure with the system's text; this says what
@@ -60,6 +56,8 @@ bool CPallador::awaitLine() {
     log->info(("CPallador: Line to " + portName + " is back; finding the device.").c_str(), true);
     detected = false;
     streamInterrupted = false;
+    headCount = 0;
+    provedFrame.reset();
     ownRequestAt = 0;
     lineTiming = LineTiming(baudRate);
     lineHealth.restart(now());
@@ -74,10 +72,11 @@ void CPallador::reviewLineHealth() {
         return;
     }
     char text[200];
-    std::snprintf(
-        text, sizeof text, "%u of %u frames dropped in %.0f s (%u out of step, %u out of range).",
-        change->dropped(), change->frames, static_cast<double>(change->microseconds) / 1e6,
-        change->outOfStep, change->outOfRange);
+    std::snprintf(text, sizeof text,
+                  "%u of %u frames dropped in %.0f s (%u out of step, %u with line errors).",
+                  change->dropped(), change->frames,
+                  static_cast<double>(change->microseconds) / 1e6, change->outOfStep,
+                  change->lineErrors);
     if (change->noisy) {
         log->warning(("CPallador: Line to " + portName + " is noisy: " + text).c_str(), true);
     } else {

@@ -29,19 +29,7 @@ std::int32_t CPallador::recvData(UpdateMasks* masks, std::int32_t /*unused*/) {
     if (trackerOptions != nullptr) {
         masks->tracker.clear();
     }
-    // A line just opened again is silent until asked: it goes straight to
-    // the probe, as the device is to be found anew.
-    const bool lineWasLost = serialPort->lineLost();
-    if (lineWasLost && !awaitLine()) {
-        return -1;
-    }
-    const FrameRead read = lineWasLost ? detect() : readFrame();
-    reviewLineHealth();
-    if (serialPort->lineLost()) {
-        reportOutage();
-        return -1;
-    }
-    switch (read) {
+    switch (readDecoded()) {
         case FrameRead::complete:
             break;
         case FrameRead::noData:
@@ -57,13 +45,29 @@ std::int32_t CPallador::recvData(UpdateMasks* masks, std::int32_t /*unused*/) {
     }
     curController.stampNow();
     controllerMapping->applyMapping(valuators, buttons, curController);
-    if (!publishController(masks->controller)) {
-        return -1;
+    return publish(*masks) ? 1 : -1;
+}
+
+// One frame decoded into `buttons` and `valuators`, or the call's end
+// without one. A line just opened again is silent until asked: it goes
+// straight to the probe, as the device is to be found anew.
+CPallador::FrameRead CPallador::readDecoded() {
+    const bool lineWasLost = serialPort->lineLost();
+    if (lineWasLost && !awaitLine()) {
+        return FrameRead::failed;
     }
-    if (trackerOptions != nullptr && !publishEmulatedTracker(masks->tracker)) {
-        return -1;
+    const FrameRead read = lineWasLost ? detect() : readFrame();
+    reviewLineHealth();
+    if (serialPort->lineLost()) {
+        reportOutage();
+        return FrameRead::failed;
     }
-    return 1;
+    return read;
+}
+
+bool CPallador::publish(UpdateMasks& masks) {
+    return publishController(masks.controller) &&
+           (trackerOptions == nullptr || publishEmulatedTracker(masks.tracker));
 }
 
 void CPallador::printReadings() const {

@@ -144,6 +144,10 @@ std::string lastErrorText() {
     return text != nullptr ? std::string(text) : std::string();
 }
 
+bool lastErrorMeansHeldElsewhere() {
+    return errno == EBUSY;
+}
+
 // ---- serial line ------------------------------------------------------------------
 
 // The line's settings as last set: the virtual line paces its bytes and
@@ -299,6 +303,11 @@ bool SerialLine::readFor(void* buffer, std::uint32_t count, std::uint32_t millis
     }
     return readWithin(line(), state_->applied.dcb, buffer, count, std::int64_t{milliseconds} * 1000,
                       transferred);
+}
+
+// The virtual line has no UART.
+bool SerialLine::receiveErrorsSince() {
+    return false;
 }
 
 bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& transferred) {

@@ -55,6 +55,9 @@ std::uint32_t netToHost(std::uint32_t value);
 // GetLastError on Windows, strerror(errno) on Linux). Empty when the system
 // has no text. Call it right after the failing operation.
 std::string lastErrorText();
+// Whether the last error says the port is held by another program (an
+// exclusive open refused), rather than absent or broken.
+bool lastErrorMeansHeldElsewhere();
 
 // ---- serial line ------------------------------------------------------------
 
@@ -93,6 +96,11 @@ public:
     bool readFor(void* buffer, std::uint32_t count, std::uint32_t milliseconds,
                  std::uint32_t& transferred);
     bool write(const void* bytes, std::uint32_t count, std::uint32_t& transferred);
+
+    // Whether the UART reported a framing error, an overrun, a parity error
+    // or a break since the last call (or the open). False where the line
+    // keeps no such count (a pseudo-terminal).
+    bool receiveErrorsSince();
 
 private:
     // What an open line holds, each platform's own (the system handle, and

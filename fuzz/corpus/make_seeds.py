@@ -122,6 +122,18 @@ receive("never-answers", RDEBUG, b"", b"", b"")
 receive("outage-between-frames", RDEBUG, b"", REST, EDGE, Outage(2), REST, EDGE, REST)
 receive("outage-at-once-back", EMULATION, b"", REST, Outage(0), REST, EDGE, Outage(1), REST)
 receive("outage-then-stop", stop_at(3), b"", REST, EDGE, Outage(3), REST, EDGE)
+# A byte lost at the end of an answer: valuator 6 completed by the next
+# answer's first byte. A stray of plausible value after byte 3 of a device
+# whose valuators rest at 514, so that every word after it still fits.
+MOVED = words(0x0FFF, 100, 900, 300, 700, 200, 0x01C0)
+AT514 = words(0xFFFF, 514, 514, 514, 514, 514, 514)
+receive("lost-last-byte", 0, b"", REST, MOVED[:13], REST, EDGE, REST)
+receive("plausible-stray", RDEBUG, b"", AT514, AT514[:4] + b"\x40" + AT514[4:], AT514, AT514)
+# Unused bits clear at rest: a press that the next answer's head cannot
+# prove waits for a quiet answer.
+CLEAR = words(0xFF0F, 512, 512, 512, 512, 512, 512)
+receive("unused-bits-clear-press", EMULATION, b"", CLEAR, words(0xFE0F, 512, 512, 512, 512, 512,
+                                                               512), CLEAR, CLEAR[:12], CLEAR)
 write("receive", "stream-one-answer", bytes([STREAM]) + REST)
 write("receive", "stream-frames", bytes([STREAM | EMULATION]) + b"\x00\x00" + REST + EDGE * 3)
 write("receive", "stream-garbage", bytes([STREAM | CURVES]) + bytes((i * 37 + 11) % 256

@@ -12,4 +12,9 @@ std::string lastErrorText() {
     return text != nullptr ? std::string(text) : std::string();
 }
 
+// The exclusive flag and the lock of another opener both refuse with EBUSY.
+bool lastErrorMeansHeldElsewhere() {
+    return errno == EBUSY;
+}
+
 }  // namespace platform

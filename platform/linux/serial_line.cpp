@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 
 #include "platform/linux/termios_translation.h"
 #include "platform/platform.h"
@@ -145,6 +146,8 @@ struct SerialLine::State {
     bool outputStuck = false;
     // Set when this object asked the serial driver for low latency.
     bool lowLatencyAsked = false;
+    // The driver's error counts as last seen; none where it keeps none.
+    std::optional<serial_icounter_struct> errorCounts;
     // When the last bytes came in, on the monotonic clock.
     std::int64_t lastArrival = 0;
     // The line hands bytes over in groups (a receive FIFO, a USB packet):
@@ -188,6 +191,10 @@ bool SerialLine::State::takeOver() {
     }
     dcb = translation::foundLineSettings(found);
     askLowLatency();
+    serial_icounter_struct counts{};
+    if (ioctl(fd, TIOCGICOUNT, &counts) == 0) {
+        errorCounts = counts;
+    }
     return true;
 }
 
@@ -507,6 +514,24 @@ bool SerialLine::readFor(void* buffer, std::uint32_t count, std::uint32_t millis
     }
     return state_->readBy(buffer, count, Deadline::after(std::int64_t{milliseconds} * 1000),
                           transferred);
+}
+
+// The driver counts what the UART reported since the line was set up; only
+// the growth since the last look matters.
+bool SerialLine::receiveErrorsSince() {
+    if (!isOpen() || !state_->errorCounts) {
+        return false;
+    }
+    serial_icounter_struct counts{};
+    if (ioctl(state_->fd, TIOCGICOUNT, &counts) != 0) {
+        return false;
+    }
+    const serial_icounter_struct& last = *state_->errorCounts;
+    const bool grew = counts.frame != last.frame || counts.overrun != last.overrun ||
+                      counts.parity != last.parity || counts.brk != last.brk ||
+                      counts.buf_overrun != last.buf_overrun;
+    state_->errorCounts = counts;
+    return grew;
 }
 
 // Writes have no time-out (a record that asks for one is refused): the line

@@ -22,4 +22,10 @@ std::string lastErrorText() {
     return result;
 }
 
+// COM ports open exclusively: a port in use refuses with one of these.
+bool lastErrorMeansHeldElsewhere() {
+    const DWORD code = GetLastError();
+    return code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION;
+}
+
 }  // namespace platform

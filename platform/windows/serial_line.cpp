@@ -258,6 +258,19 @@ bool SerialLine::readFor(void* buffer, std::uint32_t count, std::uint32_t millis
     return state_->readWith(wait, buffer, count, transferred);
 }
 
+// Reading the errors also clears them, as a port left with abort-on-error
+// needs before it reads again.
+bool SerialLine::receiveErrorsSince() {
+    if (!isOpen()) {
+        return false;
+    }
+    DWORD errors = 0;
+    if (!ClearCommError(state_->handle, &errors, nullptr)) {
+        return false;
+    }
+    return (errors & (CE_FRAME | CE_OVERRUN | CE_RXPARITY | CE_BREAK | CE_RXOVER)) != 0;
+}
+
 bool SerialLine::write(const void* bytes, std::uint32_t count, std::uint32_t& transferred) {
     transferred = 0;
     if (!isOpen()) {

@@ -146,21 +146,24 @@ TEST_F(FaultScenarios, NoiseBetweenFramesIsNoticedAndTheFrameFoundAgainAtOnce) {
     }
 }
 
-// The device played by hand from here: the frame asked for last has gone
-// out before the simulator stopped answering, and the call that reads it
-// leaves one request that nobody answers.
+// The device played by hand from its detection on: a device at rest with
+// the unused bits of word 0 clear, whose next frame's head cannot tell a
+// changed frame in step at once. The frame asked for by the detection is
+// the first the test sends.
 class HandPlayed : public FaultScenarios {
 protected:
     void SetUp() override {
         FaultScenarios::SetUp();
-        ASSERT_TRUE(sim->ok("mode rest"));
-        ASSERT_EQ(createAndInit(), 1) << initOutput;
-        detectQuickly();
-        ASSERT_EQ(receive(), 1) << lastOutput;
         ASSERT_TRUE(sim->ok("mode passive"));
-        std::this_thread::sleep_for(milliseconds(100));
-        ASSERT_EQ(receive(), 1) << lastOutput;
-        sim->received();
+        ASSERT_EQ(createAndInit(), 1) << initOutput;
+        callWhile([this] {
+            ASSERT_TRUE(sim->send({0xFF, 0xFF}));
+            ASSERT_EQ(toHex(sim->receivedAtLeast(1, 3000)), "55");
+            ASSERT_TRUE(sim->send(rest));
+        });
+        ASSERT_EQ(result, 1) << lastOutput;
+        ASSERT_TRUE(hasLine(lastOutput, "HOST: DEBUG: CPallador: AD-box detected."));
+        sim->receivedAtLeast(1, 1000);
     }
 
     // One call on a thread of its own, while the test plays the device.
@@ -173,8 +176,9 @@ protected:
         call.join();
     }
 
-    // A frame at rest with button 1 pressed: held until a quiet one agrees.
-    const std::vector<std::uint8_t> pressed = fromHex("FEFF020002000200020002000200");
+    const std::vector<std::uint8_t> rest = fromHex("FF0F020002000200020002000200");
+    // Button 1 pressed: a change whose successor's head proves nothing.
+    const std::vector<std::uint8_t> pressed = fromHex("FE0F020002000200020002000200");
     std::int32_t result = 0;
     steady_clock::time_point ended;
     steady_clock::time_point cleared;
@@ -182,13 +186,18 @@ protected:
 
 TEST_F(HandPlayed, QuietFrameShortOfWholeWordsIsASilentDeviceForTheProbe) {
     callWhile([this] {
-        ASSERT_TRUE(sim->send(pressed));
-        // The request for the next frame left with word 0; the next frame
-        // is read without one and stops after word 5.
+        // The head of the frame asks for the next one, which is read
+        // quiet and stops after word 5.
+        ASSERT_TRUE(sim->send({pressed.begin(), pressed.begin() + 4}));
         ASSERT_EQ(toHex(sim->receivedAtLeast(1, 1000)), "55");
+        ASSERT_TRUE(sim->send({pressed.begin() + 4, pressed.end()}));
         ASSERT_TRUE(sim->send({pressed.begin(), pressed.begin() + 12}));
     });
     EXPECT_EQ(result, 1) << lastOutput;
+    EXPECT_TRUE(hasLine(lastOutput,
+                        "HOST: DEBUG: CPallador: Frame held until a quiet frame "
+                        "proves it."))
+        << lastOutput;
     EXPECT_TRUE(hasLine(lastOutput, "HOST: DEBUG: CPallador: Trying to detect.")) << lastOutput;
     EXPECT_FALSE(hasLine(lastOutput, kOutOfStep)) << lastOutput;
     EXPECT_FALSE(controllerMarked(1)) << "a held frame is never published unconfirmed";
@@ -198,7 +207,7 @@ TEST_F(HandPlayed, RunFlagEndsTheSearchForTheFrameAndTheNextCallGoesOnWithoutAFa
     callWhile([this] {
         // Valuator 1 beyond ten bits: out of step. The line then never
         // falls quiet for the search until the host clears its flag.
-        ASSERT_TRUE(sim->send(fromHex("FFFF0F0002000200020002000200")));
+        ASSERT_TRUE(sim->send(fromHex("FF0F0F0002000200020002000200")));
         for (int byte = 0; byte < 45; ++byte) {
             std::this_thread::sleep_for(milliseconds(10));
             ASSERT_TRUE(sim->send({0x00}));
@@ -217,7 +226,8 @@ TEST_F(HandPlayed, RunFlagEndsTheSearchForTheFrameAndTheNextCallGoesOnWithoutAFa
     initRecord->setRunning(true);
     ASSERT_EQ(receive(), 1) << lastOutput;
     EXPECT_FALSE(hasLine(lastOutput, kOutOfStep)) << lastOutput;
-    EXPECT_EQ(toHex(sim->receivedAtLeast(2, 1000)), "5555") << "the early one, and a fresh one";
+    EXPECT_EQ(toHex(sim->receivedAtLeast(2, 1000)), "5555")
+        << "the one after the frame's head, and a fresh one";
 }
 
 // --- The host's mutex and run flag ----------------------------------------

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "bench/bench_host.h"
+#include "device/CRS232H.h"
 #include "driver_fixture.h"
 #include "fault_lines.h"
 #include "tests/support/heap_use.h"
@@ -208,6 +209,28 @@ TEST_F(LineOutage, RunFlagEndsTheWaitAndStopEndsTheOutageForGood) {
         EXPECT_TRUE(hasLine(lastOutput, "HOST: ERROR: CPallador: Sending error occured."))
             << lastOutput;
     }
+}
+
+// Another program that takes the port while it is out keeps it away: the
+// user hears of it once, however long it lasts, and once more when the line
+// is back.
+TEST_F(LineOutage, PortHeldByAnotherProgramIsToldOnceUntilItOpens) {
+    ASSERT_TRUE(sim->ok("hangup"));
+    std::string output;
+    callUntilTheLossIsSeen(output);
+    ASSERT_TRUE(sim->ok("replug"));
+    CMessageH quiet = hostLog;
+    auto other = std::make_unique<CRS232H>(&quiet);
+    ASSERT_TRUE(other->openPort(sim->portName().c_str()));
+    callWhileOut(2.5, output);
+    other.reset();
+    callUntilPublished(output);
+    const std::vector<std::string> problems = problemLines(output);
+    ASSERT_EQ(problems.size(), 3u) << output;
+    EXPECT_EQ(problems[1], lostLine());
+    EXPECT_EQ(problems[2], "HOST: WARNING: CRS232H: Another program holds " + sim->portName() +
+                               "; waiting for it.");
+    EXPECT_EQ(linesStartingWith(output, "HOST: INFO: "), std::vector<std::string>{backLine()});
 }
 
 }  // namespace

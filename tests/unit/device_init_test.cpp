@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "device/CBase.h"
 #include "device/exports.h"
+#include "device/line_settings.h"
 #include "host/kit/config.h"
 #include "host/kit/init_record.h"
 #include "host/kit/storage.h"
@@ -35,8 +37,8 @@ protected:
         if (device != nullptr) {
             captureOutput([&] { deleteDev(device); });
         }
-        for (const std::string& damage : {trackers.checkGuards(), controllers.checkGuards(),
-                                          config.checkGuards()}) {
+        for (const std::string& damage :
+             {trackers.checkGuards(), controllers.checkGuards(), config.checkGuards()}) {
             EXPECT_EQ(damage, "") << "the device wrote outside its own entries";
         }
     }
@@ -202,6 +204,29 @@ TEST_F(DeviceInit, DebugLinesTraceTheStepsInOrder) {
     EXPECT_EQ(got[0], "HOST: DEBUG: CPallador: \"constructor\" called.");
     EXPECT_EQ(got[1], "HOST: DEBUG: CPallador: \"init\" called.");
     EXPECT_EQ(got[2], kCreated);
+}
+
+// A port left with every flag of the Win32 driver set gets a binary line:
+// the flags that would fail, drop or hold back bytes are cleared, the ones
+// the Pallador needs set, and the rest stays as found.
+TEST(LineSettings, ABinaryLineWhateverThePortWasLeftWith) {
+    platform::PortAttributes attributes{};
+    std::memset(&attributes, 0xFF, sizeof attributes);
+    applyLineSettings(attributes);
+    const platform::Dcb& dcb = attributes.dcb;
+    const unsigned cleared[] = {dcb.fAbortOnError, dcb.fNull,        dcb.fOutX,
+                                dcb.fInX,          dcb.fOutxDsrFlow, dcb.fDsrSensitivity,
+                                dcb.fErrorChar,    dcb.fParity,      dcb.fOutxCtsFlow};
+    for (const unsigned flag : cleared) {
+        EXPECT_EQ(flag, 0u);
+    }
+    EXPECT_EQ(dcb.fBinary, 1u);
+    EXPECT_EQ(dcb.fRtsControl, platform::kRtsControlHandshake);
+    EXPECT_EQ(dcb.fDtrControl, 3u) << "left as found";
+    EXPECT_EQ(dcb.ByteSize, 8);
+    EXPECT_EQ(dcb.StopBits, platform::kOneStopBit);
+    EXPECT_EQ(attributes.timeouts.ReadTotalTimeoutConstant, 1000u);
+    EXPECT_EQ(attributes.timeouts.ReadIntervalTimeout, 0u);
 }
 
 }  // namespace

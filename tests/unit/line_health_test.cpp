@@ -12,7 +12,7 @@ constexpr std::int64_t kWindow = LineHealth::kWindowMicroseconds;
 struct Window {
     std::uint32_t taken;
     std::uint32_t outOfStep;
-    std::uint32_t outOfRange;
+    std::uint32_t lineErrors;
     // What closing it says: nothing, noisy or clean again.
     enum class Says { nothing, noisy, clean } says;
 };
@@ -39,8 +39,8 @@ TEST(LineHealth, SaysOnceWhenTheLineTurnsNoisyAndOnceWhenItIsCleanAgain) {
         for (std::uint32_t i = 0; i < window.outOfStep; ++i) {
             health.frameDropped(LineHealth::Drop::outOfStep, now);
         }
-        for (std::uint32_t i = 0; i < window.outOfRange; ++i) {
-            health.frameDropped(LineHealth::Drop::outOfRange, now);
+        for (std::uint32_t i = 0; i < window.lineErrors; ++i) {
+            health.frameDropped(LineHealth::Drop::lineError, now);
         }
         EXPECT_FALSE(health.review(now + kWindow - 1)) << "a window lasts its time";
         now += kWindow;
@@ -48,9 +48,9 @@ TEST(LineHealth, SaysOnceWhenTheLineTurnsNoisyAndOnceWhenItIsCleanAgain) {
         ASSERT_EQ(change.has_value(), window.says != Says::nothing);
         if (change) {
             EXPECT_EQ(change->noisy, window.says == Says::noisy);
-            EXPECT_EQ(change->frames, window.taken + window.outOfStep + window.outOfRange);
+            EXPECT_EQ(change->frames, window.taken + window.outOfStep + window.lineErrors);
             EXPECT_EQ(change->outOfStep, window.outOfStep);
-            EXPECT_EQ(change->outOfRange, window.outOfRange);
+            EXPECT_EQ(change->lineErrors, window.lineErrors);
             EXPECT_EQ(change->microseconds, kWindow);
         }
         EXPECT_FALSE(health.review(now)) << "never two lines for one window";
