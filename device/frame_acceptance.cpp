@@ -15,7 +15,10 @@ constexpr int kFirstHighByte = 2;
 void FrameAcceptance::restartAfterDetection(const frame::Bytes& answer) {
     published_ = answer;
     startProved_ = true;
-    unusedBitsSet_ = (answer[kButtonLowByte] & kUnusedBits) == kUnusedBits;
+    const auto unused = static_cast<std::uint8_t>(answer[kButtonLowByte] & kUnusedBits);
+    unusedBitsSet_ = unused == kUnusedBits;
+    unusedBits_ =
+        unused == kUnusedBits || unused == 0 ? std::optional<std::uint8_t>(unused) : std::nullopt;
 }
 
 void FrameAcceptance::restartAfterResync() {
@@ -48,6 +51,13 @@ bool FrameAcceptance::fitsLayout(const frame::Bytes& bytes, const std::uint8_t* 
     return next[kFirstHighByte] <= kHighByteMax;
 }
 
+// The device's unused bits are its own, the same in every frame: a byte 1
+// without them shows a shift at once, where waiting for a quiet frame would
+// let a second fault cancel the first.
+bool FrameAcceptance::carriesUnusedBits(std::uint8_t buttonLowByte) const {
+    return !unusedBits_ || (buttonLowByte & kUnusedBits) == *unusedBits_;
+}
+
 FrameAcceptance::Verdict FrameAcceptance::judge(const frame::Bytes& bytes, const std::uint8_t* next,
                                                 bool lineError) {
     // An overrun loses bytes and a framing error may make or eat one: the
@@ -56,7 +66,8 @@ FrameAcceptance::Verdict FrameAcceptance::judge(const frame::Bytes& bytes, const
         startProved_ = false;
         return Verdict::lineError;
     }
-    if (!fitsLayout(bytes, next)) {
+    if (!fitsLayout(bytes, next) || !carriesUnusedBits(bytes[kButtonLowByte]) ||
+        !carriesUnusedBits(next[kButtonLowByte])) {
         startProved_ = false;
         return Verdict::outOfStep;
     }

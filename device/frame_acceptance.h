@@ -17,6 +17,11 @@
 // line one to four byte times after the frame's last, since the next frame
 // was asked for early: they are what the judgement waits for.
 //
+// The unused bits themselves, as the probe's answer showed them (all set or
+// all clear), must stand in byte 1 of the frame and of the next one: their
+// absence is a shift shown at once, never left to a quiet frame that a
+// second fault could cancel.
+//
 // A frame whose successor's start the look-ahead cannot tell (a device with
 // the unused bits clear and valuator 1 at 0..3 mod 256, or buttons 11 and 12
 // held together) is held: the next frame is read quiet, without the early
@@ -70,9 +75,14 @@ public:
 
 private:
     // What was last published, or stood for the device at its detection.
+    bool carriesUnusedBits(std::uint8_t buttonLowByte) const;
+
     std::optional<frame::Bytes> published_;
     bool startProved_ = false;
     bool unusedBitsSet_ = false;
+    // Bits 4 to 7 of byte 1 as the probe's answer had them, when they were
+    // all set or all clear.
+    std::optional<std::uint8_t> unusedBits_;
 };
 
 // Waits of the framing at a given line speed, in milliseconds: each covers

@@ -13,7 +13,6 @@
 #include "config/options.h"
 #include "device/CPallador.h"
 #include "device/CRS232H.h"
-#include "device/line_settings.h"
 #include "storage/CDataStorage.h"
 
 namespace {
@@ -121,17 +120,6 @@ constexpr OptionKeyword<DeviceOptions> kDeviceKeywords[] = {
 
 }  // namespace
 
-// The Pallador's settings on top of what the port had. A rate or setting
-// the port refuses is reported by the port and does not fail the open.
-void CPallador::setUpLine() {
-    platform::PortAttributes attributes{};
-    serialPort->getAttributes(&attributes);
-    applyLineSettings(attributes);
-    serialPort->setAttributes(&attributes);
-    serialPort->setBaudRate(baudRate);
-    serialPort->applyAttributes(nullptr);
-}
-
 // The device's settings before its options, then its options.
 bool CPallador::readDeviceOptions() {
     inputConnector = true;
@@ -207,10 +195,10 @@ std::int32_t CPallador::initSteps(InitInfo* info) {
     std::memset(buttons, 0, sizeof buttons);
 
     serialPort = std::make_unique<CRS232H>(log.get());
-    lineTiming = LineTiming(baudRate);
+    reader = std::make_unique<FrameReader>(*serialPort, *log, runFlag, portName, baudRate);
     if (!serialPort->openPort(portName.c_str())) {
         return -1;
     }
-    setUpLine();
+    reader->setUpLine();
     return 1;
 }

@@ -7,8 +7,9 @@
 #include <cstdio>
 #include <string>
 
-#include "device/CPallador.h"
 #include "device/CRS232H.h"
+#include "device/frame_reader.h"
+#include "support/CMessageH.h"
 
 namespace {
 
@@ -22,16 +23,16 @@ constexpr std::int64_t kRunFlagLookMicroseconds = 50000;
 
 // The port has reported the failure with the system's text; this says what
 // comes of it, once per outage.
-void CPallador::reportOutage() {
-    log->warning(("CPallador: Line to " + portName + " lost; reopening it once a second.").c_str(),
-                 true);
+void FrameReader::reportOutage() {
+    log.warning(("CPallador: Line to " + portName + " lost; reopening it once a second.").c_str(),
+                true);
     reopenAt = now() + kReopenIntervalMicroseconds;
 }
 
 // Waits for the next attempt, then makes it. False while the line is still
 // gone, or when the run flag ended the wait; true once the line is open
 // again with the device's settings, and the device is to be found anew.
-bool CPallador::awaitLine() {
+bool FrameReader::awaitLine() {
     if (reopenAt == 0) {
         reportOutage();
         return false;
@@ -44,17 +45,17 @@ bool CPallador::awaitLine() {
             static_cast<std::uint32_t>((std::min(left, kRunFlagLookMicroseconds) + 999) / 1000));
     }
     // The host's stop during the wait ends the outage for good.
-    if (!running() || !serialPort->lineLost()) {
+    if (!running() || !port.lineLost()) {
         return false;
     }
-    if (!serialPort->reopenPort()) {
+    if (!port.reopenPort()) {
         reopenAt = now() + kReopenIntervalMicroseconds;
         return false;
     }
     reopenAt = 0;
     setUpLine();
-    log->info(("CPallador: Line to " + portName + " is back; finding the device.").c_str(), true);
-    detected = false;
+    log.info(("CPallador: Line to " + portName + " is back; finding the device.").c_str(), true);
+    detected_ = false;
     streamInterrupted = false;
     headCount = 0;
     provedFrame.reset();
@@ -66,7 +67,7 @@ bool CPallador::awaitLine() {
 
 // One line when the share of spoilt frames crosses a hundredth, one when it
 // falls back; never more than one per window.
-void CPallador::reviewLineHealth() {
+void FrameReader::reviewLineHealth() {
     const std::optional<LineHealth::Change> change = lineHealth.review(now());
     if (!change) {
         return;
@@ -78,8 +79,8 @@ void CPallador::reviewLineHealth() {
                   static_cast<double>(change->microseconds) / 1e6, change->outOfStep,
                   change->lineErrors);
     if (change->noisy) {
-        log->warning(("CPallador: Line to " + portName + " is noisy: " + text).c_str(), true);
+        log.warning(("CPallador: Line to " + portName + " is noisy: " + text).c_str(), true);
     } else {
-        log->info(("CPallador: Line to " + portName + " is clean again: " + text).c_str(), true);
+        log.info(("CPallador: Line to " + portName + " is clean again: " + text).c_str(), true);
     }
 }

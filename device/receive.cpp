@@ -1,6 +1,7 @@
-// The receive cycle: one frame per call in steady state (framing.cpp), its
-// readings through the mapping into the controller record, and the record
-// published to the host when it changed.
+// The receive cycle: one frame per call in steady state (frame_reader.*),
+// decoded, its readings through the mapping into the controller record, and
+// the record published to the host when it changed.
+#include <algorithm>
 #include <atomic>
 #include <iostream>
 
@@ -21,7 +22,7 @@ bool CPallador::running() const {
 
 std::int32_t CPallador::recvData(UpdateMasks* masks, std::int32_t /*unused*/) {
     log->debug("CPallador: \"recvData\" called.", true);
-    if (controllerMapping == nullptr || serialPort == nullptr || masks == nullptr) {
+    if (controllerMapping == nullptr || reader == nullptr || masks == nullptr) {
         log->error("CPallador: Device has not been initialised.", true);
         return -1;
     }
@@ -29,17 +30,21 @@ std::int32_t CPallador::recvData(UpdateMasks* masks, std::int32_t /*unused*/) {
     if (trackerOptions != nullptr) {
         masks->tracker.clear();
     }
-    switch (readDecoded()) {
-        case FrameRead::complete:
+    const FrameReader::Result read = reader->read(frameBytes);
+    detected = reader->detected();
+    switch (read) {
+        case FrameReader::Result::frame:
             break;
-        case FrameRead::noData:
+        case FrameReader::Result::noData:
             return 1;
-        case FrameRead::failed:
+        case FrameReader::Result::failed:
+        case FrameReader::Result::lineLost:
             return -1;
     }
     if (!running()) {
         return -1;
     }
+    decodeFrame(frame::wordsOf(frameBytes));
     if (log->isDebugEnabled()) {
         printReadings();
     }
@@ -48,21 +53,12 @@ std::int32_t CPallador::recvData(UpdateMasks* masks, std::int32_t /*unused*/) {
     return publish(*masks) ? 1 : -1;
 }
 
-// One frame decoded into `buttons` and `valuators`, or the call's end
-// without one. A line just opened again is silent until asked: it goes
-// straight to the probe, as the device is to be found anew.
-CPallador::FrameRead CPallador::readDecoded() {
-    const bool lineWasLost = serialPort->lineLost();
-    if (lineWasLost && !awaitLine()) {
-        return FrameRead::failed;
+void CPallador::decodeFrame(const frame::Words& words) {
+    std::copy(words.begin(), words.end(), rawWords);
+    frame::decodeButtons(words[0], buttons);
+    for (int n = 0; n < frame::kValuators; ++n) {
+        valuators[n] = frame::decodeValuator(words[n + 1]);
     }
-    const FrameRead read = lineWasLost ? detect() : readFrame();
-    reviewLineHealth();
-    if (serialPort->lineLost()) {
-        reportOutage();
-        return FrameRead::failed;
-    }
-    return read;
 }
 
 bool CPallador::publish(UpdateMasks& masks) {
