@@ -137,9 +137,9 @@ TEST_F(Calibrate, WrittenCurvesHoldRestAtZeroAndTheTravelsEndsAtPlusMinusOne) {
     ASSERT_TRUE(reader.open(fromFile));
     ASSERT_TRUE(sim->ok("mode rest"));
     ASSERT_TRUE(reader.awaitFrame(10));
-    const std::optional<TraData> start = reader.tracker();
+    const std::optional<TraData> start = reader.trackerWithId(1);
     const auto atRest = framesFor(reader, 3);
-    const std::optional<TraData> end = reader.tracker();
+    const std::optional<TraData> end = reader.trackerWithId(1);
     ASSERT_GT(atRest.size(), 50u);
     for (const ConData& frame : atRest) {
         for (std::uint32_t v = 1; v <= 6; ++v) {
