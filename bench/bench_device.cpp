@@ -104,4 +104,14 @@ bool simFromEnvironment(const char* tool, std::string& control, std::string& por
     return true;
 }
 
+bool startUp(const char* tool, bool parsed, const char* usage, std::string& control,
+             std::string& port) {
+    if (!parsed) {
+        std::fprintf(stderr, "%s(run through tests/with_sim.sh, which starts the simulator)\n",
+                     usage);
+        return false;
+    }
+    return simFromEnvironment(tool, control, port);
+}
+
 }  // namespace bench

@@ -42,6 +42,11 @@ std::uint32_t storedValuator(std::uint16_t word);
 // `tool`, for a program started without it.
 bool simFromEnvironment(const char* tool, std::string& control, std::string& port);
 
+// The start of a line benchmark: its command line `parsed`, else `usage`
+// on stderr; then the simulator as simFromEnvironment finds it.
+bool startUp(const char* tool, bool parsed, const char* usage, std::string& control,
+             std::string& port);
+
 // One field of the simulator's "status" reply, "?" when missing.
 std::string simStatusField(SimControl& sim, const std::string& key);
 

@@ -273,16 +273,12 @@ void report(const Result& result, const std::vector<FrameStamp>& deviceStamps,
 
 int main(int argc, char** argv) {
     Options options;
-    if (!parseOptions(argc, argv, options)) {
-        std::fprintf(stderr,
-                     "usage: line_rate [--seconds N] [--baud B]... [--burst N] [--latency MS]\n"
-                     "                 [--plugin PATH]\n"
-                     "(run through tests/with_sim.sh, which starts the simulator)\n");
-        return 2;
-    }
     std::string control;
     std::string port;
-    if (!bench::simFromEnvironment("line_rate", control, port)) {
+    if (!bench::startUp("line_rate", parseOptions(argc, argv, options),
+                        "usage: line_rate [--seconds N] [--baud B]... [--burst N] [--latency MS]\n"
+                        "                 [--plugin PATH]\n",
+                        control, port)) {
         return 2;
     }
     SimControl sim(control);

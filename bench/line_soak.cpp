@@ -420,17 +420,14 @@ void report(const Options& options, const Run& run, const LineCounter& lines) {
 
 int main(int argc, char** argv) {
     Options options;
-    if (!parseOptions(argc, argv, options)) {
-        std::fprintf(stderr,
-                     "usage: line_soak [--seconds N] [--baud B] [--rate R] [--seed S] [--kinds K]\n"
-                     "                 [--noise N] [--answer-delay MS] [--latency MS]\n"
-                     "                 [--plugin PATH]\n"
-                     "(run through tests/with_sim.sh, which starts the simulator)\n");
-        return 2;
-    }
     std::string control;
     std::string port;
-    if (!bench::simFromEnvironment("line_soak", control, port)) {
+    if (!bench::startUp(
+            "line_soak", parseOptions(argc, argv, options),
+            "usage: line_soak [--seconds N] [--baud B] [--rate R] [--seed S] [--kinds K]\n"
+            "                 [--noise N] [--answer-delay MS] [--latency MS]\n"
+            "                 [--plugin PATH]\n",
+            control, port)) {
         return 2;
     }
     SimControl sim(control);

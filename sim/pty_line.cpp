@@ -24,8 +24,9 @@ PtyLine::~PtyLine() {
         // Only our own link goes: someone may have pointed the path elsewhere.
         std::vector<char> target(4096);
         const ssize_t length = readlink(link_.c_str(), target.data(), target.size() - 1);
-        if (length > 0 &&
-            std::string(target.data(), static_cast<std::size_t>(length)) == slavePath_) {
+        const std::string pointsAt(target.data(),
+                                   static_cast<std::size_t>(std::max<ssize_t>(length, 0)));
+        if (pointsAt == slavePath_ || pointsAt == unpluggedTarget()) {
             unlink(link_.c_str());
         }
     }
@@ -55,7 +56,7 @@ bool PtyLine::plug(std::string& error) {
     slave_ = slave;
     slavePath_ = name;
     startTerminalHolder();
-    return publishLink(error);
+    return publishLink(slavePath_, error);
 }
 
 void PtyLine::startTerminalHolder() {
@@ -104,13 +105,13 @@ void PtyLine::startTerminalHolder() {
     for (;;) pause();
 }
 
-bool PtyLine::publishLink(std::string& error) const {
+bool PtyLine::publishLink(const std::string& target, std::string& error) const {
     if (link_.empty()) return true;
     // A fresh name beside the link, then rename over it: whoever opens the
     // link sees either the old line or the new one, never nothing.
     const std::string temporary = link_ + ".new." + std::to_string(getpid());
     unlink(temporary.c_str());
-    if (symlink(slavePath_.c_str(), temporary.c_str()) != 0) {
+    if (symlink(target.c_str(), temporary.c_str()) != 0) {
         error = "cannot create link " + temporary + ": " + std::strerror(errno);
         return false;
     }
@@ -122,7 +123,12 @@ bool PtyLine::publishLink(std::string& error) const {
     return true;
 }
 
+std::string PtyLine::unpluggedTarget() const {
+    return slavePath_ + ".unplugged";
+}
+
 void PtyLine::hangup() {
+    const bool wasUp = master_ >= 0;
     if (slave_ >= 0) close(slave_);
     if (master_ >= 0) close(master_);
     slave_ = -1;
@@ -132,6 +138,11 @@ void PtyLine::hangup() {
         waitpid(holder_, nullptr, 0);
     }
     holder_ = -1;
+    // The terminal's name goes to the next pseudo-terminal anyone on the
+    // machine opens: a driver reopening the link would find another
+    // program's line there. It leads nowhere until the line is plugged.
+    std::string ignored;
+    if (wasUp) publishLink(unpluggedTarget(), ignored);
 }
 
 bool PtyLine::attributes(termios& settings) const {

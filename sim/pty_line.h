@@ -21,7 +21,8 @@ public:
     // mode, and the link swung over to it in one step. False with `error`.
     bool plug(std::string& error);
     // Closes the master as a pulled-out adapter does: reads on the driver's
-    // slave then fail with EIO. The link stays, pointing at nothing.
+    // slave then fail with EIO. The link stays, pointing at nothing (not at
+    // the terminal's old name, which the system hands out again).
     void hangup();
 
     bool isUp() const { return master_ >= 0; }
@@ -35,7 +36,8 @@ public:
     void discardPending() const;
 
 private:
-    bool publishLink(std::string& error) const;
+    bool publishLink(const std::string& target, std::string& error) const;
+    std::string unpluggedTarget() const;
     void startTerminalHolder();
 
     std::string link_;
