@@ -189,8 +189,8 @@ TEST_F(LineOutage, PulledOutAndPutBackIsReopenedByItselfTwentyTimesOver) {
         const double back = callUntilPublished(output);
         expectEntryHolds(frame);
         // One attempt a second, then one detection: a probe of a second and
-        // the read of its answer; about 2.5 s, doubled for a busy machine.
-        EXPECT_LT(back, 5.0) << output;
+        // the read of its answer. 3.0 s at most on two loaded cores; doubled.
+        EXPECT_LT(back, 6.5) << output;
         backLongest = std::max(backLongest, back);
 
         const std::vector<std::string> problems = problemLines(output);
@@ -204,7 +204,7 @@ TEST_F(LineOutage, PulledOutAndPutBackIsReopenedByItselfTwentyTimesOver) {
         EXPECT_EQ(problems[1], lostLine());
         EXPECT_EQ(linesStartingWith(output, "HOST: INFO: "), std::vector<std::string>{backLine()});
         const double round = secondsSince(lostAt) - (outage < 2 ? 3.0 : 0.0);
-        EXPECT_LE(round, 5.5);
+        EXPECT_LE(round, 7.0);
         roundLongest = std::max(roundLongest, round);
     }
     EXPECT_EQ(openHandleCount(), handlesBefore) << "each reopen closed the line it replaced";
