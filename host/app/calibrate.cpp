@@ -17,6 +17,7 @@
 #include "host/app/device_reader.h"
 #include "host/app/host_config.h"
 #include "host/kit/arguments.h"
+#include "host/kit/deadline.h"
 #include "host/kit/whole_file.h"
 
 namespace host {
@@ -172,9 +173,10 @@ void Calibration::readRest() {
     say("\nStep 1 of 2: leave every control at rest (%s s) ",
         std::to_string(static_cast<int>(std::lround(run_.settings.restSeconds))));
     const auto start = Clock::now();
+    const hostkit::Deadline end(run_.settings.restSeconds);
     double dotted = 0;
     std::array<double, kCalibratedChannels> now{};
-    while (!stop_.load() && secondsSince(start) < run_.settings.restSeconds) {
+    while (!stop_.load() && !end.passed()) {
         if (sample(now)) {
             for (std::size_t i = 0; i < now.size(); ++i) rest_[i].add(now[i]);
         }
@@ -228,12 +230,11 @@ void Calibration::readTravel() {
             entered->store(true);
         }).detach();
     }
-    const auto start = Clock::now();
+    const hostkit::Deadline end(run_.settings.travelSeconds);
     auto drawn = Clock::time_point{};
     std::array<double, kCalibratedChannels> now{};
     for (std::size_t i = 0; i < now.size(); ++i) now[i] = rest_[i].mean();
-    while (!stop_.load() && !entered->load() &&
-           (!timed || secondsSince(start) < run_.settings.travelSeconds)) {
+    while (!stop_.load() && !entered->load() && (!timed || !end.passed())) {
         if (sample(now)) {
             for (std::size_t i = 0; i < now.size(); ++i) travel_[i].add(now[i]);
         }

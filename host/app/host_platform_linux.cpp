@@ -188,7 +188,8 @@ void SimulatorProcess::stop() {
     const pid_t pid = static_cast<pid_t>(pid_);
     pid_ = -1;
     ::kill(pid, SIGTERM);
-    for (int i = 0; i < 50; ++i) {
+    const hostkit::Deadline patience(2.5);
+    while (!patience.passed()) {
         int status = 0;
         if (::waitpid(pid, &status, WNOHANG) == pid) {
             return;

@@ -42,6 +42,17 @@ double secondsSince(steady_clock::time_point start) {
     return duration<double>(steady_clock::now() - start).count();
 }
 
+// Handles that stay open: the fewest of a few looks. Wine opens and closes
+// some of its own now and then, so that one look can count one too many.
+std::int64_t steadyHandleCount() {
+    std::int64_t fewest = openHandleCount();
+    for (int look = 0; look < 10; ++look) {
+        std::this_thread::sleep_for(milliseconds(10));
+        fewest = std::min(fewest, openHandleCount());
+    }
+    return fewest;
+}
+
 // Times this process gave up the processor to wait, or -1 where the system
 // does not say (under Wine the server's count would mix in every other
 // program it serves).
@@ -152,8 +163,9 @@ protected:
 // the loss is seen. Each must be told in two lines, answered with a reopen
 // and one line when back, and leave nothing open behind.
 TEST_F(LineOutage, PulledOutAndPutBackIsReopenedByItselfTwentyTimesOver) {
-    const std::int64_t handlesBefore = openHandleCount();
+    const std::int64_t handlesBefore = steadyHandleCount();
     ASSERT_GT(handlesBefore, 0) << "the system tells how many are open";
+    std::int64_t handlesAfterFirst = -1;
     double backLongest = 0;
     double roundLongest = 0;
     const int outages = outageCount();
@@ -206,8 +218,13 @@ TEST_F(LineOutage, PulledOutAndPutBackIsReopenedByItselfTwentyTimesOver) {
         const double round = secondsSince(lostAt) - (outage < 2 ? 3.0 : 0.0);
         EXPECT_LE(round, 7.0);
         roundLongest = std::max(roundLongest, round);
+        if (outage == 0) {
+            handlesAfterFirst = steadyHandleCount();
+            EXPECT_LE(handlesAfterFirst, handlesBefore + handlesOpenedOnceByTheSystem())
+                << "the first reopen closed the line it replaced";
+        }
     }
-    EXPECT_EQ(openHandleCount(), handlesBefore) << "each reopen closed the line it replaced";
+    EXPECT_EQ(steadyHandleCount(), handlesAfterFirst) << "each reopen closed the line it replaced";
     std::printf(
         "%d outages: first record within %.2f s of the line's return, back in %.2f s "
         "at most, %lld handles open\n",
