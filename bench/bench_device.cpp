@@ -4,41 +4,63 @@
 #include <cstdlib>
 
 #include "device/frame.h"
+#include "host/kit/deadline.h"
 #include "storage/ConData.h"
 
 namespace bench {
 
 namespace {
 
-// The first call reads two bytes in vain, the next probes: a few calls
+// The first call reads two bytes in vain, the next probes: a few seconds
 // are enough for a device that answers.
-constexpr int kDetectionCalls = 8;
+constexpr double kDetectionSeconds = 10;
 
 }  // namespace
 
-CBase* startDevice(const hostkit::Plugin& plugin, hostkit::Config& config,
-                   hostkit::InitRecord& initRecord, const CMessageH* hostLog,
-                   const std::string& port, int baud, const char* tool) {
-    config.add(1, "port", {port});
-    config.add(2, "baud", {std::to_string(baud)});
-    CBase* device = plugin.createDev(config.get(), hostLog);
-    if (device == nullptr || device->init(initRecord.get()) != 1) {
+bool startDevice(host::DeviceReader& reader, const CMessageH* hostLog, const std::string& port,
+                 int baud, const char* tool) {
+    host::HostConfig config;
+    config.deviceName = "pallador0";
+    config.options = {{1, "port", {port}}, {2, "baud", {std::to_string(baud)}}};
+    if (!reader.open(config, hostLog)) {
         std::fprintf(stderr, "%s: the device did not initialise at %d baud\n", tool, baud);
-        if (device != nullptr) plugin.deleteDev(device);
-        return nullptr;
+        return false;
     }
-    UpdateMasks* masks = initRecord.masks();
-    for (int call = 0; call < kDetectionCalls; ++call) {
-        if (device->recvData(masks, 0) == 1 && masks->controller.isMarked(1)) return device;
+    const hostkit::Deadline deadline(kDetectionSeconds);
+    while (!deadline.passed()) {
+        if (reader.receive() == 1 && reader.masks().controller.isMarked(1)) return true;
     }
     std::fprintf(stderr, "%s: the device was not detected at %d baud\n", tool, baud);
-    endDevice(plugin, device);
-    return nullptr;
+    reader.close();
+    return false;
 }
 
-void endDevice(const hostkit::Plugin& plugin, CBase* device) {
-    device->stop();
-    plugin.deleteDev(device);
+std::function<bool(const std::string&)> numberInto(double& into) {
+    return [&into](const std::string& text) {
+        into = std::atof(text.c_str());
+        return true;
+    };
+}
+
+std::function<bool(const std::string&)> numberInto(int& into) {
+    return [&into](const std::string& text) {
+        into = std::atoi(text.c_str());
+        return true;
+    };
+}
+
+std::function<bool(const std::string&)> numberInto(long& into) {
+    return [&into](const std::string& text) {
+        into = std::atol(text.c_str());
+        return true;
+    };
+}
+
+std::function<bool(const std::string&)> textInto(std::string& into) {
+    return [&into](const std::string& text) {
+        into = text;
+        return true;
+    };
 }
 
 std::uint32_t storedValuator(std::uint16_t word) {
@@ -80,6 +102,16 @@ bool simFromEnvironment(const char* tool, std::string& control, std::string& por
     control = controlText;
     port = portText;
     return true;
+}
+
+bool startUp(const char* tool, bool parsed, const char* usage, std::string& control,
+             std::string& port) {
+    if (!parsed) {
+        std::fprintf(stderr, "%s(run through tests/with_sim.sh, which starts the simulator)\n",
+                     usage);
+        return false;
+    }
+    return simFromEnvironment(tool, control, port);
 }
 
 }  // namespace bench

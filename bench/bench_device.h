@@ -4,26 +4,29 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <streambuf>
 #include <string>
 
 #include "bench/sim_control.h"
-#include "host/kit/config.h"
-#include "host/kit/init_record.h"
-#include "host/kit/plugin.h"
+#include "host/app/device_reader.h"
 #include "support/CMessageH.h"
 
 namespace bench {
 
-// createDev with `port` and `baud`, init, then recvData until the first
-// record is published. Null (with a message on stderr naming `tool`, and
-// nothing left behind) when any step fails.
-CBase* startDevice(const hostkit::Plugin& plugin, hostkit::Config& config,
-                   hostkit::InitRecord& initRecord, const CMessageH* hostLog,
-                   const std::string& port, int baud, const char* tool);
-// stop, then deleteDev.
-void endDevice(const hostkit::Plugin& plugin, CBase* device);
+// The device opened by `reader` on `port` at `baud`, then read until its
+// first record is published. False (with a message on stderr naming
+// `tool`, and the device closed) when either fails.
+bool startDevice(host::DeviceReader& reader, const CMessageH* hostLog, const std::string& port,
+                 int baud, const char* tool);
+
+// Takers for the benchmarks' argument tables: the value as the C library
+// reads a number, or as it is.
+std::function<bool(const std::string&)> numberInto(double& into);
+std::function<bool(const std::string&)> numberInto(int& into);
+std::function<bool(const std::string&)> numberInto(long& into);
+std::function<bool(const std::string&)> textInto(std::string& into);
 
 // The host sees valuator 1 as the stored fixed-point word of its entry;
 // this gives back the frame word that produced it. The steps of 2/1023 are
@@ -39,8 +42,28 @@ std::uint32_t storedValuator(std::uint16_t word);
 // `tool`, for a program started without it.
 bool simFromEnvironment(const char* tool, std::string& control, std::string& port);
 
+// The start of a line benchmark: its command line `parsed`, else `usage`
+// on stderr; then the simulator as simFromEnvironment finds it.
+bool startUp(const char* tool, bool parsed, const char* usage, std::string& control,
+             std::string& port);
+
 // One field of the simulator's "status" reply, "?" when missing.
 std::string simStatusField(SimControl& sim, const std::string& key);
+
+// "key=value" fields of one result line, blank-separated.
+class Fields {
+public:
+    void add(const char* key, const std::string& value) {
+        if (!line_.empty()) {
+            line_ += ' ';
+        }
+        line_.append(key).append("=").append(value);
+    }
+    const std::string& line() const { return line_; }
+
+private:
+    std::string line_;
+};
 
 // A stream buffer that takes everything and keeps nothing.
 class Discard : public std::streambuf {

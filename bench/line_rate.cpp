@@ -32,10 +32,7 @@
 #include "bench/latency.h"
 #include "bench/sim_control.h"
 #include "device/frame.h"
-#include "host/kit/config.h"
-#include "host/kit/init_record.h"
-#include "host/kit/plugin.h"
-#include "host/kit/storage.h"
+#include "host/kit/arguments.h"
 #include "storage/ConData.h"
 
 namespace {
@@ -80,24 +77,19 @@ struct Result {
 };
 
 bool parseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (i + 1 >= argc) {
-            return false;
-        }
-        if (arg == "--seconds") {
-            options.seconds = std::atof(argv[++i]);
-        } else if (arg == "--baud") {
-            options.bauds.push_back(std::atoi(argv[++i]));
-        } else if (arg == "--burst") {
-            options.burst = std::atoi(argv[++i]);
-        } else if (arg == "--latency") {
-            options.latency = std::atoi(argv[++i]);
-        } else if (arg == "--plugin") {
-            options.plugin = argv[++i];
-        } else {
-            return false;
-        }
+    const hostkit::ArgumentTable table{
+        {{{"--seconds"}, "a time", bench::numberInto(options.seconds)},
+         {{"--baud"},
+          "a rate",
+          [&options](const std::string& text) {
+              options.bauds.push_back(std::atoi(text.c_str()));
+              return true;
+          }},
+         {{"--burst"}, "a count", bench::numberInto(options.burst)},
+         {{"--latency"}, "a time", bench::numberInto(options.latency)},
+         {{"--plugin"}, "a path", bench::textInto(options.plugin)}}};
+    if (!hostkit::walkArguments(std::vector<std::string>(argv + 1, argv + argc), table).empty()) {
+        return false;
     }
     if (options.bauds.empty()) {
         options.bauds = {9600, 38400, 115200};
@@ -106,9 +98,32 @@ bool parseOptions(int argc, char** argv, Options& options) {
            options.latency <= 255;
 }
 
+// recvData over and over for `seconds`, each published record stamped.
+void receiveFor(host::DeviceReader& reader, double seconds, Result& result) {
+    const std::map<std::uint32_t, int> words = bench::storedToWord();
+    const std::int64_t start = monotonicMicroseconds();
+    const auto end = start + static_cast<std::int64_t>(seconds * 1e6);
+    for (;;) {
+        const std::int32_t got = reader.receive();
+        const std::int64_t now = monotonicMicroseconds();
+        ++result.calls;
+        if (got != 1) {
+            ++result.failedCalls;
+        }
+        if (reader.masks().controller.isMarked(1)) {
+            const auto word = words.find(reader.controllerWithId(1)->valuators[0]);
+            result.published.push_back({now, word == words.end() ? -1 : word->second});
+        }
+        if (now >= end) {
+            result.wallSeconds = static_cast<double>(now - start) * 1e-6;
+            return;
+        }
+    }
+}
+
 // One run at one baud rate: create and initialise the device, wait for its
 // detection, warm up, then measure for the given time.
-bool measure(const hostkit::Plugin& plugin, SimControl& sim, const std::string& port, int baud,
+bool measure(host::DeviceReader& reader, SimControl& sim, const std::string& port, int baud,
              const Options& options, Result& result) {
     const double seconds = options.seconds;
     if (sim.command("reset").rfind("ok", 0) != 0 || sim.command("mode fresh").rfind("ok", 0) != 0 ||
@@ -117,24 +132,16 @@ bool measure(const hostkit::Plugin& plugin, SimControl& sim, const std::string& 
         std::fprintf(stderr, "line_rate: the simulator refused its set-up\n");
         return false;
     }
-    hostkit::Storage controllers(hostkit::StorageKind::controller);
-    hostkit::Config config("pallador0");
-    hostkit::InitRecord initRecord(nullptr, &controllers);
     CMessageH hostLog;
     hostLog.setName("HOST");
-    CBase* device =
-        bench::startDevice(plugin, config, initRecord, &hostLog, port, baud, "line_rate");
-    if (device == nullptr) {
+    if (!bench::startDevice(reader, &hostLog, port, baud, "line_rate")) {
         return false;
     }
-    UpdateMasks* masks = initRecord.masks();
     const std::int64_t warmEnd = monotonicMicroseconds() + kWarmUpMicroseconds;
     while (monotonicMicroseconds() < warmEnd) {
-        device->recvData(masks, 0);
+        reader.receive();
     }
 
-    const std::map<std::uint32_t, int> words = bench::storedToWord();
-    const ConData* entry = controllers.controller(1);
     result.baud = baud;
     result.burst = options.burst;
     result.latency = options.latency;
@@ -144,24 +151,7 @@ bool measure(const hostkit::Plugin& plugin, SimControl& sim, const std::string& 
     CpuTime serverStart;
     result.hasServer = bench::serverCpuTime(serverStart);
     const CpuTime cpuStart = bench::processCpuTime();
-    const std::int64_t start = monotonicMicroseconds();
-    const auto end = start + static_cast<std::int64_t>(seconds * 1e6);
-    for (;;) {
-        const std::int32_t got = device->recvData(masks, 0);
-        const std::int64_t now = monotonicMicroseconds();
-        ++result.calls;
-        if (got != 1) {
-            ++result.failedCalls;
-        }
-        if (masks->controller.isMarked(1)) {
-            const auto word = words.find(entry->valuators[0]);
-            result.published.push_back({now, word == words.end() ? -1 : word->second});
-        }
-        if (now >= end) {
-            result.wallSeconds = static_cast<double>(now - start) * 1e-6;
-            break;
-        }
-    }
+    receiveFor(reader, seconds, result);
     result.cpu = difference(bench::processCpuTime(), cpuStart);
     CpuTime serverEnd;
     if (result.hasServer && bench::serverCpuTime(serverEnd)) {
@@ -169,7 +159,7 @@ bool measure(const hostkit::Plugin& plugin, SimControl& sim, const std::string& 
     } else {
         result.hasServer = false;
     }
-    bench::endDevice(plugin, device);
+    reader.close();
     result.offsetAfter = measureClockOffset(sim, kClockExchanges);
     return true;
 }
@@ -190,19 +180,10 @@ std::string perFrame(long count, double frames) {
     return text;
 }
 
-void report(const Result& result, const std::vector<FrameStamp>& deviceStamps,
-            const std::string& status) {
-    const double capacity = result.baud / 140.0;
-    const std::size_t n = result.published.size();
-    double rate = 0.0;
-    if (n >= 2) {
-        const double span = static_cast<double>(result.published.back().microseconds -
-                                                result.published.front().microseconds) *
-                            1e-6;
-        rate = static_cast<double>(n - 1) / span;
-    }
-    // The host's stamps on the simulator's clock: natively it is the same
-    // clock; otherwise the mean of the offsets measured before and after.
+// The host's stamps on the simulator's clock: natively it is the same
+// clock; otherwise the mean of the offsets measured before and after.
+void addLatency(const Result& result, const std::vector<FrameStamp>& deviceStamps,
+                bench::Fields& fields) {
     const bool shared = bench::sharesSimulatorClock();
     const bool offsetKnown = result.offsetBefore.valid && result.offsetAfter.valid;
     const std::int64_t offset =
@@ -216,63 +197,75 @@ void report(const Result& result, const std::vector<FrameStamp>& deviceStamps,
     const LatencySummary latency = shared || offsetKnown
                                        ? summariseLatency(deviceStamps, published)
                                        : LatencySummary{0, published.size(), 0.0, 0.0, 0.0};
-    const double frames = n == 0 ? 1.0 : static_cast<double>(n);
+    fields.add("latency_median_us", format("%.1f", latency.medianMicroseconds));
+    fields.add("latency_p99_us", format("%.1f", latency.p99Microseconds));
+    fields.add("latency_max_us", format("%.1f", latency.maxMicroseconds));
+    fields.add("matched", std::to_string(latency.matched));
+    fields.add("unmatched", std::to_string(latency.unmatched));
+    // The offset used, how far the timed exchanges put it from there, the
+    // longest of their shortest round trips, and its change over the run.
+    fields.add("clock", shared                                 ? "shared"
+                        : !offsetKnown                         ? "unknown"
+                        : result.offsetBefore.throughWallClock ? "wall"
+                                                               : "timed");
+    fields.add("clock_offset_us", std::to_string(offset));
+    fields.add("clock_check_us", std::to_string(result.offsetBefore.timedMicroseconds -
+                                                result.offsetBefore.microseconds));
+    fields.add("clock_round_trip_us",
+               std::to_string(std::max(result.offsetBefore.roundTripMicroseconds,
+                                       result.offsetAfter.roundTripMicroseconds)));
+    fields.add("clock_drift_us",
+               std::to_string(result.offsetAfter.microseconds - result.offsetBefore.microseconds));
+}
+
+// What the frames cost this process and, under Wine, its server.
+void addCosts(const Result& result, double frames, bench::Fields& fields) {
     const double cpuSeconds = result.cpu.user + result.cpu.system;
     const double serverSeconds = result.server.user + result.server.system;
     const double wall = result.wallSeconds > 0.0 ? result.wallSeconds : 1.0;
-    const char* clock = shared                                 ? "shared"
-                        : !offsetKnown                         ? "unknown"
-                        : result.offsetBefore.throughWallClock ? "wall"
-                                                               : "timed";
-    std::string line;
-    const auto add = [&line](const char* key, const std::string& value) {
-        if (!line.empty()) {
-            line += ' ';
-        }
-        line.append(key).append("=").append(value);
-    };
-    const auto number = [](const char* pattern, double value) { return format(pattern, value); };
-    add("baud", std::to_string(result.baud));
-    add("burst", std::to_string(result.burst));
-    add("latency", std::to_string(result.latency));
-    add("seconds", number("%.2f", result.wallSeconds));
-    add("calls", std::to_string(result.calls));
-    add("failed", std::to_string(result.failedCalls));
-    add("published", std::to_string(n));
-    add("device_frames", std::to_string(deviceStamps.size()));
-    add("rate", number("%.2f", rate));
-    add("capacity", number("%.2f", capacity));
-    add("ratio", number("%.4f", rate / capacity));
-    add("read_ratio", number("%.4f", static_cast<double>(result.calls) / wall / capacity));
-    add("latency_median_us", number("%.1f", latency.medianMicroseconds));
-    add("latency_p99_us", number("%.1f", latency.p99Microseconds));
-    add("latency_max_us", number("%.1f", latency.maxMicroseconds));
-    add("matched", std::to_string(latency.matched));
-    add("unmatched", std::to_string(latency.unmatched));
-    // The offset used, how far the timed exchanges put it from there, the
-    // longest of their shortest round trips, and its change over the run.
-    add("clock", clock);
-    add("clock_offset_us", std::to_string(offset));
-    add("clock_check_us",
-        std::to_string(result.offsetBefore.timedMicroseconds - result.offsetBefore.microseconds));
-    add("clock_round_trip_us", std::to_string(std::max(result.offsetBefore.roundTripMicroseconds,
-                                                       result.offsetAfter.roundTripMicroseconds)));
-    add("clock_drift_us",
-        std::to_string(result.offsetAfter.microseconds - result.offsetBefore.microseconds));
-    add("cpu_us_per_frame", number("%.2f", cpuSeconds / frames * 1e6));
-    add("user_us_per_frame", number("%.2f", result.cpu.user / frames * 1e6));
-    add("system_us_per_frame", number("%.2f", result.cpu.system / frames * 1e6));
-    add("wakeups_per_frame", perFrame(result.cpu.voluntarySwitches, frames));
-    add("cpu_percent", number("%.2f", cpuSeconds / wall * 100.0));
-    add("cpu_source", bench::cpuTimeSource());
-    add("server_cpu_us_per_frame",
-        result.hasServer ? number("%.2f", serverSeconds / frames * 1e6) : "-");
-    add("server_wakeups_per_frame",
-        result.hasServer ? perFrame(result.server.voluntarySwitches, frames) : "-");
-    add("server_cpu_percent",
-        result.hasServer ? number("%.2f", serverSeconds / wall * 100.0) : "-");
-    add("sim_overruns", status);
-    std::printf("%s\n", line.c_str());
+    fields.add("cpu_us_per_frame", format("%.2f", cpuSeconds / frames * 1e6));
+    fields.add("user_us_per_frame", format("%.2f", result.cpu.user / frames * 1e6));
+    fields.add("system_us_per_frame", format("%.2f", result.cpu.system / frames * 1e6));
+    fields.add("wakeups_per_frame", perFrame(result.cpu.voluntarySwitches, frames));
+    fields.add("cpu_percent", format("%.2f", cpuSeconds / wall * 100.0));
+    fields.add("cpu_source", bench::cpuTimeSource());
+    fields.add("server_cpu_us_per_frame",
+               result.hasServer ? format("%.2f", serverSeconds / frames * 1e6) : "-");
+    fields.add("server_wakeups_per_frame",
+               result.hasServer ? perFrame(result.server.voluntarySwitches, frames) : "-");
+    fields.add("server_cpu_percent",
+               result.hasServer ? format("%.2f", serverSeconds / wall * 100.0) : "-");
+}
+
+void report(const Result& result, const std::vector<FrameStamp>& deviceStamps,
+            const std::string& status) {
+    const double capacity = result.baud / 140.0;
+    const std::size_t n = result.published.size();
+    double rate = 0.0;
+    if (n >= 2) {
+        const double span = static_cast<double>(result.published.back().microseconds -
+                                                result.published.front().microseconds) *
+                            1e-6;
+        rate = static_cast<double>(n - 1) / span;
+    }
+    const double wall = result.wallSeconds > 0.0 ? result.wallSeconds : 1.0;
+    bench::Fields fields;
+    fields.add("baud", std::to_string(result.baud));
+    fields.add("burst", std::to_string(result.burst));
+    fields.add("latency", std::to_string(result.latency));
+    fields.add("seconds", format("%.2f", result.wallSeconds));
+    fields.add("calls", std::to_string(result.calls));
+    fields.add("failed", std::to_string(result.failedCalls));
+    fields.add("published", std::to_string(n));
+    fields.add("device_frames", std::to_string(deviceStamps.size()));
+    fields.add("rate", format("%.2f", rate));
+    fields.add("capacity", format("%.2f", capacity));
+    fields.add("ratio", format("%.4f", rate / capacity));
+    fields.add("read_ratio", format("%.4f", static_cast<double>(result.calls) / wall / capacity));
+    addLatency(result, deviceStamps, fields);
+    addCosts(result, n == 0 ? 1.0 : static_cast<double>(n), fields);
+    fields.add("sim_overruns", status);
+    std::printf("%s\n", fields.line().c_str());
     std::fflush(stdout);
 }
 
@@ -280,16 +273,12 @@ void report(const Result& result, const std::vector<FrameStamp>& deviceStamps,
 
 int main(int argc, char** argv) {
     Options options;
-    if (!parseOptions(argc, argv, options)) {
-        std::fprintf(stderr,
-                     "usage: line_rate [--seconds N] [--baud B]... [--burst N] [--latency MS]\n"
-                     "                 [--plugin PATH]\n"
-                     "(run through tests/with_sim.sh, which starts the simulator)\n");
-        return 2;
-    }
     std::string control;
     std::string port;
-    if (!bench::simFromEnvironment("line_rate", control, port)) {
+    if (!bench::startUp("line_rate", parseOptions(argc, argv, options),
+                        "usage: line_rate [--seconds N] [--baud B]... [--burst N] [--latency MS]\n"
+                        "                 [--plugin PATH]\n",
+                        control, port)) {
         return 2;
     }
     SimControl sim(control);
@@ -297,9 +286,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "line_rate: cannot reach the simulator at %s\n", control.c_str());
         return 2;
     }
-    hostkit::Plugin plugin(options.plugin);
-    if (!plugin.loaded()) {
-        std::fprintf(stderr, "line_rate: %s\n", plugin.error().c_str());
+    host::DeviceReader reader(options.plugin);
+    if (!reader.loaded()) {
+        std::fprintf(stderr, "line_rate: %s\n", reader.loadError().c_str());
         return 2;
     }
     // The plug-in writes its report to the one output stream; the results
@@ -309,7 +298,7 @@ int main(int argc, char** argv) {
     int status = 0;
     for (const int baud : options.bauds) {
         Result result;
-        if (!measure(plugin, sim, port, baud, options, result)) {
+        if (!measure(reader, sim, port, baud, options, result)) {
             status = 1;
             continue;
         }

@@ -33,7 +33,7 @@
 #include "bench/bench_host.h"
 #include "bench/latency.h"
 #include "bench/sim_control.h"
-#include "host/kit/storage.h"
+#include "host/kit/arguments.h"
 #include "storage/ConData.h"
 
 namespace {
@@ -104,33 +104,20 @@ private:
 };
 
 bool parseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string arg = argv[i];
-        const char* value = argv[i + 1];
-        if (arg == "--seconds") {
-            options.seconds = std::atof(value);
-        } else if (arg == "--baud") {
-            options.baud = std::atoi(value);
-        } else if (arg == "--rate") {
-            options.rate = std::atol(value);
-        } else if (arg == "--seed") {
-            options.seed = std::atol(value);
-        } else if (arg == "--kinds") {
-            options.kinds = value;
-        } else if (arg == "--answer-delay") {
-            options.answerDelay = std::atoi(value);
-        } else if (arg == "--latency") {
-            options.latency = std::atoi(value);
-        } else if (arg == "--noise") {
-            options.noise = std::atoi(value);
-        } else if (arg == "--plugin") {
-            options.plugin = value;
-        } else {
-            return false;
-        }
-    }
-    return argc % 2 == 1 && options.seconds > 0.0 && options.baud > 0 && options.rate >= 0 &&
-           options.noise >= 0 && options.noise <= 64;
+    const hostkit::ArgumentTable table{{
+        {{"--seconds"}, "a time", bench::numberInto(options.seconds)},
+        {{"--baud"}, "a rate", bench::numberInto(options.baud)},
+        {{"--rate"}, "a rate", bench::numberInto(options.rate)},
+        {{"--seed"}, "a seed", bench::numberInto(options.seed)},
+        {{"--kinds"}, "kinds", bench::textInto(options.kinds)},
+        {{"--answer-delay"}, "a time", bench::numberInto(options.answerDelay)},
+        {{"--latency"}, "a time", bench::numberInto(options.latency)},
+        {{"--noise"}, "a count", bench::numberInto(options.noise)},
+        {{"--plugin"}, "a path", bench::textInto(options.plugin)},
+    }};
+    return hostkit::walkArguments(std::vector<std::string>(argv + 1, argv + argc), table).empty() &&
+           options.seconds > 0.0 && options.baud > 0 && options.rate >= 0 && options.noise >= 0 &&
+           options.noise <= 64;
 }
 
 // "ok T:KIND:POS ..." appended to `faults`.
@@ -298,15 +285,17 @@ bool ok(SimControl& sim, const std::string& command) {
 }
 
 // recvData over and over until `until`, judging each record published.
-void receive(CBase* device, UpdateMasks* masks, const ConData* entry, InStepJudge& judge,
-             SimControl& sim, std::int64_t until, Run& run) {
+void receive(host::DeviceReader& reader, InStepJudge& judge, SimControl& sim, std::int64_t until,
+             Run& run) {
     std::int64_t nextLog = monotonicMicroseconds() + kLogEveryMicroseconds;
     for (;;) {
-        const std::int32_t got = device->recvData(masks, 0);
+        const std::int32_t got = reader.receive();
         const std::int64_t now = monotonicMicroseconds();
         ++run.calls;
         if (got != 1) ++run.failedCalls;
-        if (masks->controller.isMarked(1)) run.records.push_back({now, judge.judge(*entry, now)});
+        if (reader.masks().controller.isMarked(1)) {
+            run.records.push_back({now, judge.judge(*reader.controllerWithId(1), now)});
+        }
         if (now >= nextLog) {
             readFaultLog(sim, run.faults);
             nextLog = now + kLogEveryMicroseconds;
@@ -315,7 +304,7 @@ void receive(CBase* device, UpdateMasks* masks, const ConData* entry, InStepJudg
     }
 }
 
-bool soak(const hostkit::Plugin& plugin, SimControl& sim, const std::string& port,
+bool soak(host::DeviceReader& reader, SimControl& sim, const std::string& port,
           const Options& options, Run& run) {
     const std::string played =
         options.noise > 0 ? "noise " + std::to_string(options.noise) : std::string("mode fresh");
@@ -325,19 +314,13 @@ bool soak(const hostkit::Plugin& plugin, SimControl& sim, const std::string& por
         std::fprintf(stderr, "line_soak: the simulator refused its set-up\n");
         return false;
     }
-    hostkit::Storage controllers(hostkit::StorageKind::controller);
-    hostkit::Config config("pallador0");
-    hostkit::InitRecord initRecord(nullptr, &controllers);
     CMessageH hostLog;
     hostLog.setName("HOST");
     hostLog.debugLevel = 1;
-    CBase* device =
-        bench::startDevice(plugin, config, initRecord, &hostLog, port, options.baud, "line_soak");
-    if (device == nullptr) return false;
-    UpdateMasks* masks = initRecord.masks();
+    if (!bench::startDevice(reader, &hostLog, port, options.baud, "line_soak")) return false;
     InStepJudge judge(options.baud, options.noise);
     const std::int64_t warmEnd = monotonicMicroseconds() + kWarmUpMicroseconds;
-    while (monotonicMicroseconds() < warmEnd) device->recvData(masks, 0);
+    while (monotonicMicroseconds() < warmEnd) reader.receive();
 
     const std::string faults = options.rate == 0
                                    ? std::string("faults off")
@@ -345,21 +328,19 @@ bool soak(const hostkit::Plugin& plugin, SimControl& sim, const std::string& por
                                          std::to_string(options.seed) + ' ' + options.kinds;
     if (!ok(sim, faults)) {
         std::fprintf(stderr, "line_soak: the simulator refused \"%s\"\n", faults.c_str());
-        bench::endDevice(plugin, device);
+        reader.close();
         return false;
     }
     run.records.reserve(static_cast<std::size_t>(options.seconds * options.baud / 140.0) + 1024);
     const std::int64_t start = monotonicMicroseconds();
-    const ConData* entry = controllers.controller(1);
-    receive(device, masks, entry, judge, sim,
-            start + static_cast<std::int64_t>(options.seconds * 1e6), run);
+    receive(reader, judge, sim, start + static_cast<std::int64_t>(options.seconds * 1e6), run);
     ok(sim, "faults off");
-    receive(device, masks, entry, judge, sim, monotonicMicroseconds() + kDrainMicroseconds, run);
+    receive(reader, judge, sim, monotonicMicroseconds() + kDrainMicroseconds, run);
     run.end = monotonicMicroseconds();
     run.seconds = static_cast<double>(run.end - start) * 1e-6;
     readFaultLog(sim, run.faults);
     run.counts = sim.command("faults");
-    bench::endDevice(plugin, device);
+    reader.close();
     return true;
 }
 
@@ -376,6 +357,34 @@ std::string fixed(double value) {
     return text;
 }
 
+// The run's settings and counts as result fields.
+bench::Fields resultFields(const Options& options, const Run& run, const LineCounter& lines,
+                           std::size_t outOfStep) {
+    bench::Fields fields;
+    fields.add("seconds", fixed(run.seconds));
+    fields.add("baud", std::to_string(options.baud));
+    fields.add("rate", std::to_string(options.rate));
+    fields.add("seed", std::to_string(options.seed));
+    fields.add("kinds", options.kinds);
+    fields.add("noise", std::to_string(options.noise));
+    fields.add("answer_delay", std::to_string(options.answerDelay));
+    fields.add("latency", std::to_string(options.latency));
+    fields.add("calls", std::to_string(run.calls));
+    fields.add("failed", std::to_string(run.failedCalls));
+    fields.add("published", std::to_string(run.records.size()));
+    fields.add("faults_made", fieldOf(run.counts, "made"));
+    fields.add("lose", fieldOf(run.counts, "lose"));
+    fields.add("stray", fieldOf(run.counts, "stray"));
+    fields.add("corrupt", fieldOf(run.counts, "corrupt"));
+    fields.add("faults_logged", std::to_string(run.faults.size()));
+    fields.add("faults_noticed", std::to_string(lines.noticed));
+    fields.add("probes", std::to_string(lines.probes));
+    fields.add("frames_held", std::to_string(lines.held));
+    fields.add("out_of_step_records", std::to_string(outOfStep));
+    return fields;
+}
+
+// The result line and the sentences that say it.
 void report(const Options& options, const Run& run, const LineCounter& lines) {
     const Recovery recovery = summariseRecovery(run.records, run.faults, run.end,
                                                 InStepJudge(options.baud, options.noise));
@@ -383,37 +392,14 @@ void report(const Options& options, const Run& run, const LineCounter& lines) {
         run.records.begin(), run.records.end(), [](const Record& r) { return r.word < 0; }));
     const double median = quantile(recovery.milliseconds, 0.5);
     const double longest = recovery.milliseconds.empty() ? 0.0 : recovery.milliseconds.back();
-    std::string line;
-    const auto add = [&line](const char* key, const std::string& value) {
-        line += (line.empty() ? "" : " ") + std::string(key) + '=' + value;
-    };
-    add("seconds", fixed(run.seconds));
-    add("baud", std::to_string(options.baud));
-    add("rate", std::to_string(options.rate));
-    add("seed", std::to_string(options.seed));
-    add("kinds", options.kinds);
-    add("noise", std::to_string(options.noise));
-    add("answer_delay", std::to_string(options.answerDelay));
-    add("latency", std::to_string(options.latency));
-    add("calls", std::to_string(run.calls));
-    add("failed", std::to_string(run.failedCalls));
-    add("published", std::to_string(run.records.size()));
-    add("faults_made", fieldOf(run.counts, "made"));
-    add("lose", fieldOf(run.counts, "lose"));
-    add("stray", fieldOf(run.counts, "stray"));
-    add("corrupt", fieldOf(run.counts, "corrupt"));
-    add("faults_logged", std::to_string(run.faults.size()));
-    add("faults_noticed", std::to_string(lines.noticed));
-    add("probes", std::to_string(lines.probes));
-    add("frames_held", std::to_string(lines.held));
-    add("out_of_step_records", std::to_string(outOfStep));
-    add("recovered", std::to_string(recovery.milliseconds.size()));
-    add("unrecovered", std::to_string(recovery.unrecovered));
-    add("recovery_median_ms", fixed(median));
-    add("recovery_max_ms", fixed(longest));
-    add("longest_out_of_step_ms", fixed(recovery.longestOutOfStepMs));
-    add("longest_reaches_end", recovery.longestReachesTheEnd ? "yes" : "no");
-    std::printf("%s\n", line.c_str());
+    bench::Fields fields = resultFields(options, run, lines, outOfStep);
+    fields.add("recovered", std::to_string(recovery.milliseconds.size()));
+    fields.add("unrecovered", std::to_string(recovery.unrecovered));
+    fields.add("recovery_median_ms", fixed(median));
+    fields.add("recovery_max_ms", fixed(longest));
+    fields.add("longest_out_of_step_ms", fixed(recovery.longestOutOfStepMs));
+    fields.add("longest_reaches_end", recovery.longestReachesTheEnd ? "yes" : "no");
+    std::printf("%s\n", fields.line().c_str());
     if (options.rate == 0) {
         std::printf("line_soak: %.0f s at %d baud, no faults\n", run.seconds, options.baud);
     } else {
@@ -439,24 +425,21 @@ void report(const Options& options, const Run& run, const LineCounter& lines) {
 
 int main(int argc, char** argv) {
     Options options;
-    if (!parseOptions(argc, argv, options)) {
-        std::fprintf(stderr,
-                     "usage: line_soak [--seconds N] [--baud B] [--rate R] [--seed S] [--kinds K]\n"
-                     "                 [--noise N] [--answer-delay MS] [--latency MS]\n"
-                     "                 [--plugin PATH]\n"
-                     "(run through tests/with_sim.sh, which starts the simulator)\n");
-        return 2;
-    }
     std::string control;
     std::string port;
-    if (!bench::simFromEnvironment("line_soak", control, port)) {
+    if (!bench::startUp(
+            "line_soak", parseOptions(argc, argv, options),
+            "usage: line_soak [--seconds N] [--baud B] [--rate R] [--seed S] [--kinds K]\n"
+            "                 [--noise N] [--answer-delay MS] [--latency MS]\n"
+            "                 [--plugin PATH]\n",
+            control, port)) {
         return 2;
     }
     SimControl sim(control);
-    hostkit::Plugin plugin(options.plugin);
-    if (!sim.connected() || !plugin.loaded()) {
+    host::DeviceReader reader(options.plugin);
+    if (!sim.connected() || !reader.loaded()) {
         std::fprintf(stderr, "line_soak: no simulator at %s, or %s\n", control.c_str(),
-                     plugin.error().c_str());
+                     reader.loadError().c_str());
         return 2;
     }
     // The plug-in writes its log to the one output stream; the results go
@@ -464,7 +447,7 @@ int main(int argc, char** argv) {
     LineCounter lines;
     std::streambuf* const saved = std::cout.rdbuf(&lines);
     Run run;
-    const bool done = soak(plugin, sim, port, options, run);
+    const bool done = soak(reader, sim, port, options, run);
     std::cout.flush();
     std::cout.rdbuf(saved);
     if (!done) return 1;

@@ -2,67 +2,55 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include "host/kit/arguments.h"
 
 namespace sim {
 
 bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= argc) {
-                error = option + " needs a value";
-                return false;
-            }
-            into = argv[++i];
+    const auto flag = [](bool& into) {
+        return [&into](const std::string&) { return into = true; };
+    };
+    const auto text = [](std::string& into) {
+        return [&into](const std::string& value) {
+            into = value;
             return true;
         };
-        std::string text;
-        if (option == "--help" || option == "-h") {
-            options.help = true;
-        } else if (option == "--version") {
-            options.version = true;
-        } else if (option == "--link") {
-            if (!value(options.link)) return false;
-        } else if (option == "--control-port") {
-            if (!value(text)) return false;
-            char* end = nullptr;
-            const long port = std::strtol(text.c_str(), &end, 10);
-            if (text.empty() || *end != '\0' || port < 0 || port > 65535) {
-                error = "--control-port takes a port number (0 to 65535)";
-                return false;
-            }
-            options.controlPort = static_cast<int>(port);
-        } else if (option == "--port-file") {
-            if (!value(options.portFile)) return false;
-        } else if (option == "--mode") {
-            if (!value(options.mode)) return false;
-            if (options.mode != "rest" && options.mode != "sweep" && options.mode != "fresh" &&
-                options.mode != "passive") {
-                error = "--mode is one of rest, sweep, fresh, passive";
-                return false;
-            }
-        } else if (option == "--frame") {
-            if (!value(options.frame)) return false;
-        } else if (option == "--script") {
-            if (!value(options.script)) return false;
-        } else if (option == "--rest-point") {
-            if (!value(options.restPoint)) return false;
-        } else if (option == "--travel") {
-            if (!value(options.travel)) return false;
-        } else if (option == "--noise") {
-            if (!value(options.noise)) return false;
-        } else if (option == "--noise-seed") {
-            if (!value(options.noiseSeed)) return false;
-        } else if (option == "--exit-with-parent") {
-            options.exitWithParent = true;
-        } else if (option == "--verbose" || option == "-v") {
-            options.verbose = true;
-        } else {
-            error = "unknown option " + option + " (see --help)";
-            return false;
-        }
-    }
-    return true;
+    };
+    const hostkit::ArgumentTable table{
+        {{{"--help", "-h"}, "", flag(options.help)},
+         {{"--version"}, "", flag(options.version)},
+         {{"--link"}, "a value", text(options.link)},
+         {{"--control-port"},
+          "a value",
+          [&options](const std::string& value) {
+              char* end = nullptr;
+              const long port = std::strtol(value.c_str(), &end, 10);
+              options.controlPort = static_cast<int>(port);
+              return !value.empty() && *end == '\0' && port >= 0 && port <= 65535;
+          },
+          "--control-port takes a port number (0 to 65535)"},
+         {{"--port-file"}, "a value", text(options.portFile)},
+         {{"--mode"},
+          "a value",
+          [&options](const std::string& value) {
+              options.mode = value;
+              return value == "rest" || value == "sweep" || value == "fresh" || value == "passive";
+          },
+          "--mode is one of rest, sweep, fresh, passive"},
+         {{"--frame"}, "a value", text(options.frame)},
+         {{"--script"}, "a value", text(options.script)},
+         {{"--rest-point"}, "a value", text(options.restPoint)},
+         {{"--travel"}, "a value", text(options.travel)},
+         {{"--noise"}, "a value", text(options.noise)},
+         {{"--noise-seed"}, "a value", text(options.noiseSeed)},
+         {{"--exit-with-parent"}, "", flag(options.exitWithParent)},
+         {{"--verbose", "-v"}, "", flag(options.verbose)}},
+        nullptr,
+        " (see --help)"};
+    error = hostkit::walkArguments(std::vector<std::string>(argv + 1, argv + argc), table);
+    return error.empty();
 }
 
 std::string usageText() {

@@ -16,6 +16,9 @@
 #include "host/app/curve_lines.h"
 #include "host/app/device_reader.h"
 #include "host/app/host_config.h"
+#include "host/kit/arguments.h"
+#include "host/kit/deadline.h"
+#include "host/kit/whole_file.h"
 
 namespace host {
 
@@ -44,10 +47,7 @@ double secondsSince(Clock::time_point start) {
 }
 
 std::string fileText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return hostkit::wholeFile(path).value_or("");
 }
 
 // Only the lines that reach the device's line: the curves stay y = x.
@@ -80,8 +80,11 @@ std::string reachBar(const ChannelReadings& travel, double rest, double now) {
 
 class Calibration {
 public:
-    Calibration(const CalibrateRun& run, const std::atomic<bool>& stop)
-        : run_(run), stop_(stop), reader_(run.pluginPath) {}
+    Calibration(const CalibrateRun& run, const std::atomic<bool>& stop, const ConfigResult& read)
+        : run_(run),
+          stop_(stop),
+          read_(read),
+          reader_(choosePlugin(run.settings.pluginPath, read.config, run.pluginPath)) {}
 
     int execute();
 
@@ -99,6 +102,7 @@ private:
 
     const CalibrateRun& run_;
     const std::atomic<bool>& stop_;
+    const ConfigResult& read_;
     DeviceReader reader_;
     std::string port_;
     Readings rest_{};
@@ -169,9 +173,10 @@ void Calibration::readRest() {
     say("\nStep 1 of 2: leave every control at rest (%s s) ",
         std::to_string(static_cast<int>(std::lround(run_.settings.restSeconds))));
     const auto start = Clock::now();
+    const hostkit::Deadline end(run_.settings.restSeconds);
     double dotted = 0;
     std::array<double, kCalibratedChannels> now{};
-    while (!stop_.load() && secondsSince(start) < run_.settings.restSeconds) {
+    while (!stop_.load() && !end.passed()) {
         if (sample(now)) {
             for (std::size_t i = 0; i < now.size(); ++i) rest_[i].add(now[i]);
         }
@@ -225,12 +230,11 @@ void Calibration::readTravel() {
             entered->store(true);
         }).detach();
     }
-    const auto start = Clock::now();
+    const hostkit::Deadline end(run_.settings.travelSeconds);
     auto drawn = Clock::time_point{};
     std::array<double, kCalibratedChannels> now{};
     for (std::size_t i = 0; i < now.size(); ++i) now[i] = rest_[i].mean();
-    while (!stop_.load() && !entered->load() &&
-           (!timed || secondsSince(start) < run_.settings.travelSeconds)) {
+    while (!stop_.load() && !entered->load() && (!timed || !end.passed())) {
         if (sample(now)) {
             for (std::size_t i = 0; i < now.size(); ++i) travel_[i].add(now[i]);
         }
@@ -310,15 +314,9 @@ int Calibration::writeCurves(const std::string& original,
 
 int Calibration::execute() {
     const std::string& path = run_.settings.configPath;
-    const std::string original = fileText(path);
-    const ConfigResult read = readConfigFile(path);
-    if (!read.ok()) {
-        say("%s\n", read.error);
-        return 2;
-    }
-    port_ = portOf(read.config);
+    port_ = portOf(read_.config);
     say("%s", "Calibrating the device of " + path + " on " + port_ + ".\n");
-    if (const int status = openDevice(read.config); status != 0) return status;
+    if (const int status = openDevice(read_.config); status != 0) return status;
     if (!awaitDevice()) {
         reader_.close();
         say("pallador-host: no device answering on %s; nothing written.\n", port_);
@@ -338,7 +336,7 @@ int Calibration::execute() {
         say("pallador-host: %s left as it was.\n", path);
         return status;
     }
-    return writeCurves(original, curves);
+    return writeCurves(read_.text, curves);
 }
 
 }  // namespace
@@ -346,43 +344,36 @@ int Calibration::execute() {
 CalibrateLineResult parseCalibrateLine(const std::vector<std::string>& arguments) {
     CalibrateLineResult result;
     CalibrateSettings& settings = result.settings;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& word = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        if (word == "--help" || word == "-h") {
-            settings.help = true;
-        } else if (word == "--write") {
-            settings.write = true;
-        } else if (word == "--no-dead-band") {
-            settings.deadBand = false;
-        } else if (word == "--rest-seconds" || word == "--travel-seconds") {
-            double& seconds =
-                word == "--rest-seconds" ? settings.restSeconds : settings.travelSeconds;
-            if (!hasValue || !readSeconds(arguments[++i], seconds)) {
-                result.error = word + " needs a time in seconds (above 0)";
-                return result;
-            }
-        } else if (word == "--plugin" && hasValue && !arguments[i + 1].empty()) {
-            settings.pluginPath = arguments[++i];
-        } else if (word.size() > 1 && word[0] == '-') {
-            result.error = word == "--plugin" ? "--plugin needs a path" : "unknown option " + word;
-            return result;
-        } else if (settings.configPath.empty()) {
-            settings.configPath = word;
-        } else {
-            result.error =
-                "only one configuration file, found " + settings.configPath + " and " + word;
-            return result;
-        }
-    }
-    if (settings.configPath.empty() && !settings.help) {
+    const hostkit::ArgumentTable table{
+        {{{"--help", "-h"}, "", [&settings](const std::string&) { return settings.help = true; }},
+         {{"--write"}, "", [&settings](const std::string&) { return settings.write = true; }},
+         {{"--no-dead-band"},
+          "",
+          [&settings](const std::string&) {
+              settings.deadBand = false;
+              return true;
+          }},
+         {{"--rest-seconds"}, "a time in seconds (above 0)", readSecondsInto(settings.restSeconds)},
+         {{"--travel-seconds"},
+          "a time in seconds (above 0)",
+          readSecondsInto(settings.travelSeconds)},
+         {{"--plugin"}, "a path", readPath(settings.pluginPath)}},
+        takeConfigPath(settings.configPath)};
+    result.error = hostkit::walkArguments(arguments, table);
+    if (result.error.empty() && settings.configPath.empty() && !settings.help) {
         result.error = "calibrate needs a configuration file";
     }
     return result;
 }
 
 int runCalibration(const CalibrateRun& run, const std::atomic<bool>& stop) {
-    Calibration calibration(run, stop);
+    const ConfigResult read = readConfigFile(run.settings.configPath);
+    if (!read.ok()) {
+        std::fprintf(run.out, "%s\n", read.error.c_str());
+        std::fflush(run.out);
+        return 2;
+    }
+    Calibration calibration(run, stop, read);
     return calibration.execute();
 }
 

@@ -38,7 +38,7 @@ constexpr int kChannelLeftOut = 3;
 
 struct CalibrateRun {
     CalibrateSettings settings;
-    std::string pluginPath;     // resolved
+    std::string pluginPath;     // when neither the settings nor the configuration name one
     std::FILE* out = stdout;    // prompts, bars and results
     bool terminal = false;      // live bars, and Enter ends the travel phase
     std::string pluginLogPath;  // where the plug-in writes, for its messages on a refusal

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "host/kit/arguments.h"
+
 namespace host {
 
 const char* const kUsage =
@@ -46,60 +48,57 @@ bool readSeconds(const std::string& text, double& value) {
 CommandLineResult parseCommandLine(const std::vector<std::string>& arguments) {
     CommandLineResult result;
     CommandLine& line = result.line;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& word = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        const auto needValue = [&](const char* what) {
-            result.error = word + " needs " + what;
-            return result;
-        };
-        if (word == "--help" || word == "-h") {
-            line.help = true;
-        } else if (word == "--version") {
-            line.version = true;
-        } else if (word == "--json") {
-            line.json = true;
-        } else if (word == "--simulate") {
-            line.simulate = true;
-        } else if (word == "--plugin") {
-            if (!hasValue || arguments[i + 1].empty()) {
-                return needValue("a path");
-            }
-            line.pluginPath = arguments[++i];
-        } else if (word == "--debug") {
-            long long level = 0;
-            if (!hasValue || !readInteger(arguments[i + 1], 0, level) || level > 0x7FFFFFFF) {
-                return needValue("a level (a whole number from 0)");
-            }
-            ++i;
-            line.debugLevel = static_cast<std::int32_t>(level);
-            line.debugGiven = true;
-        } else if (word == "--frames") {
-            long long frames = 0;
-            if (!hasValue || !readInteger(arguments[i + 1], 1, frames)) {
-                return needValue("a count (a whole number from 1)");
-            }
-            ++i;
-            line.frames = frames;
-        } else if (word == "--seconds") {
-            if (!hasValue || !readSeconds(arguments[i + 1], line.seconds)) {
-                return needValue("a time in seconds (above 0)");
-            }
-            ++i;
-        } else if (word.size() > 1 && word[0] == '-') {
-            result.error = "unknown option " + word;
-            return result;
-        } else if (line.configPath.empty()) {
-            line.configPath = word;
-        } else {
-            result.error = "only one configuration file, found " + line.configPath + " and " + word;
-            return result;
-        }
-    }
-    if (line.configPath.empty() && !line.help && !line.version) {
+    const auto set = [](bool& flag) { return [&flag](const std::string&) { return flag = true; }; };
+    const hostkit::ArgumentTable table{
+        {{{"--help", "-h"}, "", set(line.help)},
+         {{"--version"}, "", set(line.version)},
+         {{"--json"}, "", set(line.json)},
+         {{"--simulate"}, "", set(line.simulate)},
+         {{"--plugin"}, "a path", readPath(line.pluginPath)},
+         {{"--debug"},
+          "a level (a whole number from 0)",
+          [&line](const std::string& text) {
+              long long level = 0;
+              line.debugGiven = readInteger(text, 0, level) && level <= 0x7FFFFFFF;
+              line.debugLevel = static_cast<std::int32_t>(level);
+              return line.debugGiven;
+          }},
+         {{"--frames"},
+          "a count (a whole number from 1)",
+          [&line](const std::string& text) {
+              long long frames = 0;
+              const bool read = readInteger(text, 1, frames);
+              line.frames = frames;
+              return read;
+          }},
+         {{"--seconds"}, "a time in seconds (above 0)", readSecondsInto(line.seconds)}},
+        takeConfigPath(line.configPath)};
+    result.error = hostkit::walkArguments(arguments, table);
+    if (result.error.empty() && line.configPath.empty() && !line.help && !line.version) {
         result.error = "a configuration file is needed";
     }
     return result;
+}
+
+std::function<bool(const std::string&)> readPath(std::string& path) {
+    return [&path](const std::string& text) {
+        path = text;
+        return !text.empty();
+    };
+}
+
+std::function<bool(const std::string&)> readSecondsInto(double& seconds) {
+    return [&seconds](const std::string& text) { return readSeconds(text, seconds); };
+}
+
+std::function<std::string(const std::string&)> takeConfigPath(std::string& path) {
+    return [&path](const std::string& word) -> std::string {
+        if (!path.empty()) {
+            return "only one configuration file, found " + path + " and " + word;
+        }
+        path = word;
+        return {};
+    };
 }
 
 }  // namespace host

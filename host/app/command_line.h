@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,13 @@ CommandLineResult parseCommandLine(const std::vector<std::string>& arguments);
 
 // A time in seconds above 0, the whole text of it.
 bool readSeconds(const std::string& text, double& value);
+
+// Takers of the values the host's two command lines share, for their
+// argument tables: a path that is not empty, a time in seconds, and the
+// one configuration file.
+std::function<bool(const std::string&)> readPath(std::string& path);
+std::function<bool(const std::string&)> readSecondsInto(double& seconds);
+std::function<std::string(const std::string&)> takeConfigPath(std::string& path);
 
 extern const char* const kUsage;
 

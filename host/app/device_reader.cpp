@@ -1,16 +1,19 @@
 #include "host/app/device_reader.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <iostream>
+
+#include "host/kit/deadline.h"
 
 namespace host {
 
 namespace {
 
-// A call that takes this long without news was probing for the device.
-constexpr double kProbeSeconds = 0.5;
+// A probe pauses a second for the device's answer: a call that took most
+// of that without news was probing. Frames take milliseconds, so only a
+// badly stalled host mistakes one for a probe, and loses that one reading.
+constexpr double kProbeSeconds = 0.75;
 
 // The entry of that id in the storage, read under its mutex.
 template <typename Record>
@@ -27,6 +30,10 @@ std::optional<Record> entryWithId(hostkit::Storage& storage,
     }
     storage.unlock();
     return found;
+}
+
+bool anyMarked(const UpdateMask& mask) {
+    return (mask.bytes[0] | mask.bytes[1] | mask.bytes[2] | mask.bytes[3]) != 0;
 }
 
 }  // namespace
@@ -96,14 +103,21 @@ std::optional<TraData> DeviceReader::trackerWithId(std::uint32_t id) {
     return entryWithId(trackers_, &hostkit::Storage::tracker, id);
 }
 
+DeviceReader::Call DeviceReader::call() {
+    const hostkit::Deadline probing(kProbeSeconds);
+    Call call;
+    call.result = receive();
+    const UpdateMasks& marked = masks();
+    call.changed = anyMarked(marked.controller) || anyMarked(marked.tracker);
+    // A quick call read a frame, even one that changed nothing and so
+    // published nothing.
+    call.probed = call.result == 1 && !call.changed && probing.passed();
+    return call;
+}
+
 std::optional<ConData> DeviceReader::nextFrame() {
-    const auto start = std::chrono::steady_clock::now();
-    const std::int32_t result = receive();
-    const double took =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    // A probe waits a second for the device; a quick call read a frame,
-    // even one that changed nothing and so published nothing.
-    if (result != 1 || took >= kProbeSeconds) {
+    const Call made = call();
+    if (made.result != 1 || made.probed) {
         return std::nullopt;
     }
     // The device's own entry, also before it has published anything: a
@@ -118,25 +132,13 @@ std::optional<ConData> DeviceReader::nextFrame() {
 }
 
 bool DeviceReader::awaitFrame(double seconds, const std::atomic<bool>* stop) {
-    const auto start = std::chrono::steady_clock::now();
-    while (!stopped() && (stop == nullptr || !stop->load()) &&
-           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() <
-               seconds) {
+    const hostkit::Deadline deadline(seconds);
+    while (!stopped() && (stop == nullptr || !stop->load()) && !deadline.passed()) {
         if (nextFrame()) {
             return true;
         }
     }
     return false;
-}
-
-std::optional<TraData> DeviceReader::tracker() {
-    trackers_.lock();
-    std::optional<TraData> pose;
-    if (trackers_.count() >= 1) {
-        pose = *trackers_.tracker(1);
-    }
-    trackers_.unlock();
-    return pose;
 }
 
 }  // namespace host

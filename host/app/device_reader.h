@@ -38,6 +38,15 @@ public:
 
     // One receive call on fresh masks; its result.
     std::int32_t receive();
+    // The same call, and what it did: whether it changed an entry, and
+    // whether it only probed for the device. The one rule for that, for
+    // every reader of the device.
+    struct Call {
+        std::int32_t result = -1;
+        bool changed = false;
+        bool probed = false;
+    };
+    Call call();
     UpdateMasks& masks() { return *initRecord_.masks(); }
     // The published record of that id, read under the storage's mutex.
     std::optional<ConData> controllerWithId(std::uint32_t id);
@@ -49,8 +58,6 @@ public:
     // Until the device sends a frame (true), `seconds` have passed or
     // `stop` is set.
     bool awaitFrame(double seconds, const std::atomic<bool>* stop = nullptr);
-    // The emulated tracker as it stands, if there is one.
-    std::optional<TraData> tracker();
 
     // Safe from a signal handler or another thread: the current call ends soon.
     void stop() { initRecord_.setRunning(false); }

@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "host/kit/config.h"
+#include "host/kit/whole_file.h"
 
 namespace host {
 
@@ -76,15 +76,20 @@ ConfigResult parseConfig(const std::string& text, const std::string& fileName) {
 }
 
 ConfigResult readConfigFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    const std::optional<std::string> text = hostkit::wholeFile(path);
+    if (!text) {
         ConfigResult result;
         result.error = path + ": cannot read: " + std::strerror(errno);
         return result;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    return parseConfig(text.str(), path);
+    ConfigResult result = parseConfig(*text, path);
+    result.text = *text;
+    return result;
+}
+
+std::string choosePlugin(const std::string& given, const HostConfig& config,
+                         const std::string& fallback) {
+    return !given.empty() ? given : !config.pluginPath.empty() ? config.pluginPath : fallback;
 }
 
 bool overridePort(HostConfig& config, const std::string& port) {

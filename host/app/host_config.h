@@ -25,6 +25,7 @@ struct HostConfig {
 // "FILE:LINE: text".
 struct ConfigResult {
     HostConfig config;
+    std::string text;  // the file's, as read
     std::string error;
     bool ok() const { return error.empty(); }
 };
@@ -39,6 +40,11 @@ bool isKeyword(const std::string& word, const char* lower);
 // `fileName` only names the text in messages.
 ConfigResult parseConfig(const std::string& text, const std::string& fileName);
 ConfigResult readConfigFile(const std::string& path);
+
+// The plug-in to load: the one the command line gives, else the
+// configuration's plugin line, else `fallback`.
+std::string choosePlugin(const std::string& given, const HostConfig& config,
+                         const std::string& fallback);
 
 // Points the device at `port`: the last port line takes it, or a port line
 // is added. False when there is no room for another line.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/app/host_platform.h"
+#include "host/kit/deadline.h"
 
 namespace host {
 
@@ -117,6 +118,38 @@ SimulatorProcess::~SimulatorProcess() {
     stop();
 }
 
+namespace {
+
+// In the child: the simulator in place of this program, or the reason why not.
+[[noreturn]] void runSimulator(const std::string& program, const std::string& link,
+                               const std::string& portFile, pid_t parent) {
+    // A group of its own: Ctrl-C reaches the host, which ends the child.
+    ::setpgid(0, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent) {
+        ::_exit(127);
+    }
+    const int devNull = ::open("/dev/null", O_RDWR);
+    if (devNull >= 0) {
+        ::dup2(devNull, STDIN_FILENO);
+        ::dup2(devNull, STDOUT_FILENO);
+    }
+    std::vector<std::string> words = {
+        program,          "--link", link,          "--mode", "sweep",
+        "--control-port", "0",      "--port-file", portFile, "--exit-with-parent"};
+    std::vector<char*> argv;
+    for (auto& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    std::fprintf(stderr, "pallador-host: cannot run %s: %s\n", program.c_str(),
+                 std::strerror(errno));
+    ::_exit(127);
+}
+
+}  // namespace
+
 bool SimulatorProcess::start(const std::string& program, const std::string& link,
                              const std::string& portFile, std::string& error) {
     const pid_t parent = ::getpid();
@@ -126,33 +159,11 @@ bool SimulatorProcess::start(const std::string& program, const std::string& link
         return false;
     }
     if (pid == 0) {
-        // A group of its own: Ctrl-C reaches the host, which ends the child.
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (::getppid() != parent) {
-            ::_exit(127);
-        }
-        const int devNull = ::open("/dev/null", O_RDWR);
-        if (devNull >= 0) {
-            ::dup2(devNull, STDIN_FILENO);
-            ::dup2(devNull, STDOUT_FILENO);
-        }
-        std::vector<std::string> words = {
-            program,          "--link", link,          "--mode", "sweep",
-            "--control-port", "0",      "--port-file", portFile, "--exit-with-parent"};
-        std::vector<char*> argv;
-        for (auto& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        std::fprintf(stderr, "pallador-host: cannot run %s: %s\n", program.c_str(),
-                     std::strerror(errno));
-        ::_exit(127);
+        runSimulator(program, link, portFile, parent);
     }
     pid_ = pid;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
+    const hostkit::Deadline deadline(10);
+    while (!deadline.passed()) {
         struct stat info {};
         if (::stat(portFile.c_str(), &info) == 0 && info.st_size > 0) {
             return true;
@@ -177,7 +188,8 @@ void SimulatorProcess::stop() {
     const pid_t pid = static_cast<pid_t>(pid_);
     pid_ = -1;
     ::kill(pid, SIGTERM);
-    for (int i = 0; i < 50; ++i) {
+    const hostkit::Deadline patience(2.5);
+    while (!patience.passed()) {
         int status = 0;
         if (::waitpid(pid, &status, WNOHANG) == pid) {
             return;

@@ -40,24 +40,19 @@ std::string valuatorBar(float value, int width) {
     return "[" + bar + "]";
 }
 
-std::string renderView(const ViewState& state) {
-    std::string screen = kHome;
-    screen += std::string(kBold) + "pallador-host" + kPlain + "  " + state.device + " on " +
-              state.port + format("   %.1f s", state.elapsed) + kEndLine;
-    screen += "state: " + state.state + kEndLine;
-    screen += format("frames/s %6.1f", state.framesPerSecond) +
-              format("   records/s %6.1f", state.recordsPerSecond) + "   published " +
-              std::to_string(state.published) + kEndLine;
-    screen += kEndLine;
+namespace {
+
+std::string controllerLines(const ViewState& state) {
+    std::string lines;
     if (!state.controller) {
-        screen += std::string("controller: no record yet") + kEndLine;
+        lines += std::string("controller: no record yet") + kEndLine;
     } else {
         const ConData& record = *state.controller;
-        screen += "controller " + std::to_string(record.getId()) + kEndLine;
+        lines += "controller " + std::to_string(record.getId()) + kEndLine;
         for (std::uint32_t n = 1; n <= std::min<std::uint32_t>(valuatorsOf(record), 6); ++n) {
             const float value = record.getValuator(n);
-            screen += "  valuator " + std::to_string(n) + " " + valuatorBar(value, 40) +
-                      format(" %+7.3f", value) + kEndLine;
+            lines += "  valuator " + std::to_string(n) + " " + valuatorBar(value, 40) +
+                     format(" %+7.3f", value) + kEndLine;
         }
         std::string numbers = "  buttons ";
         std::string marks = "          ";
@@ -69,22 +64,43 @@ std::string renderView(const ViewState& state) {
                              : std::string(label.size(), '.');
             marks += " ";
         }
-        screen += numbers + kEndLine + marks + kEndLine;
+        lines += numbers + kEndLine + marks + kEndLine;
     }
-    screen += kEndLine;
+    return lines;
+}
+
+std::string trackerLines(const ViewState& state) {
+    std::string lines;
     if (state.tracker) {
         const TraData& pose = *state.tracker;
-        screen += "tracker " + std::to_string(pose.getId()) + ":" +
-                  format("  x %+9.4f", pose.getX()) + format("  y %+9.4f", pose.getY()) +
-                  format("  z %+9.4f", pose.getZ()) + kEndLine;
-        screen += std::string("          ") + format("  azim %+9.3f", pose.getAzim()) +
-                  format("  elev %+9.3f", pose.getElev()) +
-                  format("  roll %+9.3f", pose.getRoll()) + kEndLine;
+        lines += "tracker " + std::to_string(pose.getId()) + ":" +
+                 format("  x %+9.4f", pose.getX()) + format("  y %+9.4f", pose.getY()) +
+                 format("  z %+9.4f", pose.getZ()) + kEndLine;
+        lines += std::string("          ") + format("  azim %+9.3f", pose.getAzim()) +
+                 format("  elev %+9.3f", pose.getElev()) + format("  roll %+9.3f", pose.getRoll()) +
+                 kEndLine;
     } else if (state.trackerConfigured) {
-        screen += std::string("tracker: no pose yet") + kEndLine;
+        lines += std::string("tracker: no pose yet") + kEndLine;
     } else {
-        screen += std::string("tracker: not emulated") + kEndLine;
+        lines += std::string("tracker: not emulated") + kEndLine;
     }
+    return lines;
+}
+
+}  // namespace
+
+std::string renderView(const ViewState& state) {
+    std::string screen = kHome;
+    screen += std::string(kBold) + "pallador-host" + kPlain + "  " + state.device + " on " +
+              state.port + format("   %.1f s", state.elapsed) + kEndLine;
+    screen += "state: " + state.state + kEndLine;
+    screen += format("frames/s %6.1f", state.framesPerSecond) +
+              format("   records/s %6.1f", state.recordsPerSecond) + "   published " +
+              std::to_string(state.published) + kEndLine;
+    screen += kEndLine;
+    screen += controllerLines(state);
+    screen += kEndLine;
+    screen += trackerLines(state);
     screen += kEndLine;
     screen += "plug-in log (" + state.logPath + "):" + kEndLine;
     for (const std::string& line : state.logTail) {

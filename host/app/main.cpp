@@ -3,8 +3,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +14,7 @@
 #include "host/app/host_config.h"
 #include "host/app/host_platform.h"
 #include "host/app/session.h"
+#include "host/kit/whole_file.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ std::string defaultPlugin() {
 }
 
 void copyToStandardError(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
+    std::istringstream file(hostkit::wholeFile(path).value_or(""));
     std::string line;
     while (std::getline(file, line)) {
         std::fprintf(stderr, "%s\n", line.c_str());
@@ -104,7 +105,7 @@ int startSimulation(const host::CommandLine& line, host::HostConfig& config, Sim
         std::fprintf(stderr, "pallador-host: %s\n", error.c_str());
         return 1;
     }
-    std::ifstream port(portFile);
+    std::istringstream port(hostkit::wholeFile(portFile).value_or(""));
     std::string number;
     port >> number;
     std::fprintf(stderr, "pallador-host: simulator on %s, control on 127.0.0.1:%s\n", link.c_str(),
@@ -113,9 +114,7 @@ int startSimulation(const host::CommandLine& line, host::HostConfig& config, Sim
 }
 
 void applyCommandLine(const host::CommandLine& line, host::SessionSettings& settings) {
-    settings.pluginPath = !line.pluginPath.empty()              ? line.pluginPath
-                          : !settings.config.pluginPath.empty() ? settings.config.pluginPath
-                                                                : defaultPlugin();
+    settings.pluginPath = host::choosePlugin(line.pluginPath, settings.config, defaultPlugin());
     settings.debugLevel = line.debugLevel;
     settings.debugGiven = line.debugGiven;
     settings.frames = line.frames;
@@ -169,10 +168,7 @@ int calibrate(const std::vector<std::string>& arguments) {
     }
     host::CalibrateRun run;
     run.settings = parsed.settings;
-    const host::ConfigResult read = host::readConfigFile(run.settings.configPath);
-    run.pluginPath = !run.settings.pluginPath.empty()  ? run.settings.pluginPath
-                     : !read.config.pluginPath.empty() ? read.config.pluginPath
-                                                       : defaultPlugin();
+    run.pluginPath = defaultPlugin();
     run.terminal = host::stdoutIsTerminal();
     if (run.terminal) {
         host::enableAnsiEscapes();

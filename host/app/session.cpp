@@ -7,14 +7,13 @@
 
 #include "host/app/host_platform.h"
 #include "host/app/record_format.h"
+#include "host/kit/deadline.h"
 #include "storage/UpdateMask.h"
 
 namespace host {
 
 namespace {
 
-// A call that returns without data after this long was probing.
-constexpr double kProbeSeconds = 1.5;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(50);
 
 std::vector<std::string> tailOf(const std::string& path, std::size_t count) {
@@ -52,8 +51,20 @@ std::vector<std::string> tailOf(const std::string& path, std::size_t count) {
     return lines;
 }
 
-bool anyMarked(const UpdateMask& mask) {
-    return (mask.bytes[0] | mask.bytes[1] | mask.bytes[2] | mask.bytes[3]) != 0;
+// The record's line, or false in the live view, which shows it instead.
+template <typename Record>
+bool printRecord(const SessionSettings& settings, double t, const Record& record) {
+    switch (settings.mode) {
+        case OutputMode::plain:
+            std::fprintf(settings.out, "%s\n", plainLine(t, record).c_str());
+            return true;
+        case OutputMode::json:
+            std::fprintf(settings.out, "%s\n", jsonLine(t, record).c_str());
+            return true;
+        case OutputMode::live:
+            break;
+    }
+    return false;
 }
 
 }  // namespace
@@ -122,34 +133,16 @@ void Session::emit(const ConData& record) {
     ++controllerRecords_;
     ++windowRecords_;
     ++view_.published;
-    const double t = elapsed();
-    switch (settings_.mode) {
-        case OutputMode::plain:
-            std::fprintf(settings_.out, "%s\n", plainLine(t, record).c_str());
-            break;
-        case OutputMode::json:
-            std::fprintf(settings_.out, "%s\n", jsonLine(t, record).c_str());
-            break;
-        case OutputMode::live:
-            view_.controller = record;
-            break;
+    if (!printRecord(settings_, elapsed(), record)) {
+        view_.controller = record;
     }
 }
 
 void Session::emit(const TraData& record) {
     ++windowRecords_;
     ++view_.published;
-    const double t = elapsed();
-    switch (settings_.mode) {
-        case OutputMode::plain:
-            std::fprintf(settings_.out, "%s\n", plainLine(t, record).c_str());
-            break;
-        case OutputMode::json:
-            std::fprintf(settings_.out, "%s\n", jsonLine(t, record).c_str());
-            break;
-        case OutputMode::live:
-            view_.tracker = record;
-            break;
+    if (!printRecord(settings_, elapsed(), record)) {
+        view_.tracker = record;
     }
 }
 
@@ -200,9 +193,10 @@ std::thread Session::startWatch() {
     if (settings_.seconds <= 0) {
         return {};
     }
-    return std::thread([this] {
+    const hostkit::Deadline end(settings_.seconds - elapsed());
+    return std::thread([this, end] {
         while (!stop_.load()) {
-            if (elapsed() >= settings_.seconds) {
+            if (end.passed()) {
                 device_.stop();
                 return;
             }
@@ -213,12 +207,8 @@ std::thread Session::startWatch() {
 
 // One receive call and what it told; false once the run is to end.
 bool Session::receiveOnce() {
-    const auto callStart = std::chrono::steady_clock::now();
-    const std::int32_t result = device_.receive();
-    const double took =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - callStart).count();
-    const UpdateMasks& masks = device_.masks();
-    const bool changed = anyMarked(masks.controller) || anyMarked(masks.tracker);
+    const DeviceReader::Call call = device_.call();
+    const bool changed = call.changed;
     if (changed) {
         collect();
     }
@@ -228,12 +218,12 @@ bool Session::receiveOnce() {
     // The plug-in keeps its line itself: a call that fails while the run
     // flag is set means the line is gone, and the plug-in reopens it once it
     // is back. The host only keeps calling, as the hosts it serves do.
-    if (result == 1) {
+    if (call.result == 1) {
         if (lineLost_) {
             lineLost_ = false;
             note("line back on " + port_);
         }
-        if (changed || took < kProbeSeconds) {
+        if (!call.probed) {
             ++windowFrames_;
             setState("receiving from " + port_, true);
         } else {

@@ -1,7 +1,6 @@
 #include "host/kit/config.h"
 
 #include <cstring>
-#include <sstream>
 
 namespace hostkit {
 
@@ -43,34 +42,6 @@ ConfigLine splitConfigLine(const std::string& text) {
 Config::Config(const std::string& deviceName)
     : block_(std::make_unique<GuardedBlock>("configuration record", sizeof(DeviceConfig))) {
     record()->deviceName = keep(deviceName);
-}
-
-Config Config::fromText(const std::string& text) {
-    std::istringstream lines(text);
-    std::string lineText;
-    std::uint32_t number = 0;
-    std::vector<std::pair<std::uint32_t, std::vector<std::string>>> options;
-    std::string deviceName;
-    bool named = false;
-    while (std::getline(lines, lineText)) {
-        ++number;
-        std::vector<std::string> words = splitConfigLine(lineText).words;
-        if (words.empty()) {
-            continue;
-        }
-        if (!named) {
-            deviceName = words.front();
-            named = true;
-            continue;
-        }
-        options.emplace_back(number, std::move(words));
-    }
-    Config config(deviceName);
-    for (const auto& [lineNumber, words] : options) {
-        config.add(lineNumber, words.front(),
-                   std::vector<std::string>(words.begin() + 1, words.end()));
-    }
-    return config;
 }
 
 bool Config::add(std::uint32_t lineNumber, const std::string& keyword,

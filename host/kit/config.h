@@ -20,11 +20,6 @@ public:
     Config(Config&&) = default;
     Config& operator=(Config&&) = default;
 
-    // The first line with a word is the device's name; each further one is a
-    // keyword and its arguments, split by splitConfigLine. Lines without a
-    // word are skipped, but counted for the numbers.
-    static Config fromText(const std::string& text);
-
     // Appends a line; false when the record is full (32 lines) or the line
     // has more arguments than a line can hold (64).
     bool add(std::uint32_t lineNumber, const std::string& keyword,

@@ -11,8 +11,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "host/app/device_reader.h"
 #include "tests/support/sim_client.h"
@@ -21,6 +23,7 @@ namespace {
 
 constexpr int kLow[6] = {40, 10, 0, 100, 60, 20};
 constexpr int kHigh[6] = {990, 1000, 1023, 900, 1010, 1013};
+constexpr int kRest[6] = {530, 490, 512, 505, 520, 480};
 
 std::string textOf(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
@@ -29,16 +32,22 @@ std::string textOf(const std::filesystem::path& path) {
     return text.str();
 }
 
-// The frame with every valuator at these readings, all buttons released.
-std::string frameAt(const int (&readings)[6]) {
+// The frame with the first `moved` valuators at these readings and the
+// others at rest, all buttons released.
+std::string frameAt(const int (&readings)[6], int moved = 6) {
     std::string hex = "FFFF";
     char word[8];
-    for (const int reading : readings) {
-        std::snprintf(word, sizeof word, "%04X", reading);
+    for (int i = 0; i < 6; ++i) {
+        std::snprintf(word, sizeof word, "%04X", i < moved ? readings[i] : kRest[i]);
         hex += word;
     }
     return hex;
 }
+
+struct Outcome {
+    int status;
+    std::string said;
+};
 
 class Calibrate : public ::testing::Test {
 protected:
@@ -46,7 +55,7 @@ protected:
         sim = testing_support::SimClient::fromEnvironment();
         ASSERT_NE(sim, nullptr) << "run through tests/with_sim.sh";
         ASSERT_TRUE(sim->reset());
-        ASSERT_TRUE(sim->ok("rest-point 530,490,512,505,520,480"));
+        ASSERT_TRUE(sim->ok("rest-point 530,490,512,505,520,480"));  // kRest
         ASSERT_TRUE(sim->ok("travel 40-990,10-1000,0-1023,100-900,60-1010,20-1013"));
         ASSERT_TRUE(sim->ok("noise 1 7"));
         directory = std::filesystem::temp_directory_path() /
@@ -58,6 +67,24 @@ protected:
             << "# the device\ndevice pallador\nport " << sim->portName()
             << "\nbaud 9600\nemulatetracker 1 [0, 0, 1.5, 0, 0, 0] 1 2 3 4 5 6 12\n"
                "valuatorscale 1 2 all  # twice as lively\n";
+    }
+
+    Outcome calibrate(const std::vector<std::string>& words,
+                      const std::function<void(const std::string&)>& onPhase,
+                      const std::atomic<bool>& stop) {
+        const host::CalibrateLineResult line = host::parseCalibrateLine(words);
+        EXPECT_TRUE(line.ok()) << line.error;
+        host::CalibrateRun run;
+        run.settings = line.settings;
+        run.pluginPath = PALLADOR_PLUGIN_PATH;
+        std::FILE* out = std::tmpfile();
+        run.out = out;
+        run.onPhase = onPhase;
+        Outcome outcome{host::runCalibration(run, stop), std::string(1 << 16, '\0')};
+        std::rewind(out);
+        outcome.said.resize(std::fread(outcome.said.data(), 1, outcome.said.size(), out));
+        std::fclose(out);
+        return outcome;
     }
 
     void TearDown() override {
@@ -85,25 +112,15 @@ protected:
 
 TEST_F(Calibrate, WrittenCurvesHoldRestAtZeroAndTheTravelsEndsAtPlusMinusOne) {
     const std::string original = textOf(config);
-    const host::CalibrateLineResult line = host::parseCalibrateLine(
-        {config, "--write", "--rest-seconds", "3", "--travel-seconds", "10"});
-    ASSERT_TRUE(line.ok()) << line.error;
-    host::CalibrateRun run;
-    run.settings = line.settings;
-    run.pluginPath = PALLADOR_PLUGIN_PATH;
-    std::FILE* out = std::tmpfile();
-    run.out = out;
-    run.onPhase = [this](const std::string& phase) {
-        if (phase == "travel") {
-            EXPECT_TRUE(sim->ok("mode sweep"));
-        }
-    };
     const std::atomic<bool> stop{false};
-    const int status = host::runCalibration(run, stop);
-    std::rewind(out);
-    std::string said(1 << 16, '\0');
-    said.resize(std::fread(said.data(), 1, said.size(), out));
-    std::fclose(out);
+    const auto [status, said] = calibrate(
+        {config, "--write", "--rest-seconds", "3", "--travel-seconds", "10"},
+        [this](const std::string& phase) {
+            if (phase == "travel") {
+                EXPECT_TRUE(sim->ok("mode sweep"));
+            }
+        },
+        stop);
     ASSERT_EQ(status, 0) << said;
 
     const std::string written = textOf(config);
@@ -120,9 +137,9 @@ TEST_F(Calibrate, WrittenCurvesHoldRestAtZeroAndTheTravelsEndsAtPlusMinusOne) {
     ASSERT_TRUE(reader.open(fromFile));
     ASSERT_TRUE(sim->ok("mode rest"));
     ASSERT_TRUE(reader.awaitFrame(10));
-    const std::optional<TraData> start = reader.tracker();
+    const std::optional<TraData> start = reader.trackerWithId(1);
     const auto atRest = framesFor(reader, 3);
-    const std::optional<TraData> end = reader.tracker();
+    const std::optional<TraData> end = reader.trackerWithId(1);
     ASSERT_GT(atRest.size(), 50u);
     for (const ConData& frame : atRest) {
         for (std::uint32_t v = 1; v <= 6; ++v) {
@@ -144,6 +161,54 @@ TEST_F(Calibrate, WrittenCurvesHoldRestAtZeroAndTheTravelsEndsAtPlusMinusOne) {
             EXPECT_NEAR(atEnd.back().getValuator(v), travelEnd, 0.01f) << "valuator " << v << "\n"
                                                                        << said;
         }
+    }
+}
+
+// A refusal leaves the file as it was and makes no copy of it: where some
+// channels never moved, where the run was stopped, and where the file with
+// its curves would hold more lines than the plug-in takes.
+TEST_F(Calibrate, RefusalsLeaveTheFileAsItWasAndMakeNoCopy) {
+    struct Case {
+        const char* name;
+        int moved;       // valuators taken through their travel
+        int extraLines;  // option lines added to the file
+        bool stopped;
+        int status;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"half moved", 3, 0, false, host::kChannelLeftOut, "valuator 4, 5, 6 left out"},
+        {"stopped", 6, 0, true, 1, "stopped; "},
+        {"no room", 6, 24, false, 2, "the plug-in would not take the new curves"},
+    };
+    const std::string original = textOf(config);
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        ASSERT_TRUE(sim->ok("mode rest"));
+        std::ofstream(config, std::ios::binary) << original;
+        for (int line = 0; line < test.extraLines; ++line) {
+            std::ofstream(config, std::ios::binary | std::ios::app) << "baud 9600\n";
+        }
+        const std::string before = textOf(config);
+        std::atomic<bool> stop{false};
+        std::thread mover;
+        const auto [status, said] = calibrate(
+            {config, "--write", "--rest-seconds", "0.5", "--travel-seconds", "1.5"},
+            [&](const std::string& phase) {
+                if (phase != "travel") return;
+                stop = test.stopped;
+                EXPECT_TRUE(sim->ok("frame " + frameAt(kLow, test.moved)));
+                mover = std::thread([&] {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+                    EXPECT_TRUE(sim->ok("frame " + frameAt(kHigh, test.moved)));
+                });
+            },
+            stop);
+        if (mover.joinable()) mover.join();
+        EXPECT_EQ(status, test.status) << said;
+        EXPECT_NE(said.find(test.said), std::string::npos) << said;
+        EXPECT_EQ(textOf(config), before);
+        EXPECT_FALSE(std::filesystem::exists(config + ".bak"));
     }
 }
 

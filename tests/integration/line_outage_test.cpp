@@ -43,6 +43,38 @@ double secondsSince(steady_clock::time_point start) {
     return duration<double>(steady_clock::now() - start).count();
 }
 
+// Handles that stay open: the fewest of a few looks. Wine opens and closes
+// some of its own now and then, so that one look can count one too many.
+std::int64_t steadyHandleCount() {
+    std::int64_t fewest = openHandleCount();
+    for (int look = 0; look < 10; ++look) {
+        std::this_thread::sleep_for(milliseconds(10));
+        fewest = std::min(fewest, openHandleCount());
+    }
+    return fewest;
+}
+
+// Times this process gave up the processor to wait, or -1 where the system
+// does not say (under Wine the server's count would mix in every other
+// program it serves).
+long wakeups() {
+    return bench::processCpuTime().voluntarySwitches;
+}
+
+// The device alternates between these after each outage, so the first
+// record once it is back differs from the last one before: which buttons
+// are held and which end each valuator stands at.
+struct KnownFrame {
+    std::uint16_t buttonWord;
+    std::vector<int> readings;
+    const char* pressed;  // buttons 1 to 12
+    std::vector<std::int32_t> thousandths;
+};
+const KnownFrame kFrames[] = {
+    {0x00FF, {0, 1023, 1023, 0, 511, 512}, "111111110000", {-1000, 1000, 1000, -1000, 0, 0}},
+    {0xFFF0, {1023, 0, 0, 1023, 512, 511}, "000000001111", {1000, -1000, -1000, 1000, 0, 0}},
+};
+
 class LineOutage : public DriverTest {
 protected:
     void SetUp() override {
@@ -111,6 +143,20 @@ protected:
         ADD_FAILURE() << "no frame within 10 s of the line coming back: " << output;
         return 10;
     }
+
+    void expectEntryHolds(const KnownFrame& frame) {
+        const ConData* entry = controllers->controller(1);
+        ASSERT_NE(entry, nullptr);
+        std::string pressed;
+        for (std::uint32_t button = 1; button <= 12; ++button) {
+            pressed += entry->getButton(button) != 0 ? '1' : '0';
+        }
+        EXPECT_EQ(pressed, frame.pressed);
+        for (std::uint32_t valuator = 1; valuator <= 6; ++valuator) {
+            EXPECT_EQ(storedValuator(entry, valuator), frame.thousandths[valuator - 1])
+                << "valuator " << valuator;
+        }
+    }
 };
 
 // Outages alternate between a pull in the middle of a frame and one between
@@ -118,8 +164,11 @@ protected:
 // the loss is seen. Each must be told in two lines, answered with a reopen
 // and one line when back, and leave nothing open behind.
 TEST_F(LineOutage, PulledOutAndPutBackIsReopenedByItselfTwentyTimesOver) {
+    const std::int64_t handlesBefore = steadyHandleCount();
+    ASSERT_GT(handlesBefore, 0) << "the system tells how many are open";
     std::int64_t handlesAfterFirst = -1;
     double backLongest = 0;
+    double roundLongest = 0;
     const int outages = outageCount();
     for (int outage = 0; outage < outages && !HasFailure(); ++outage) {
         SCOPED_TRACE("outage " + std::to_string(outage));
@@ -132,20 +181,29 @@ TEST_F(LineOutage, PulledOutAndPutBackIsReopenedByItselfTwentyTimesOver) {
         const auto lostAt = steady_clock::now();
         if (outage < 2) {
             const double cpuBefore = cpuSeconds();
+            const long wakeupsBefore = wakeups();
             const int calls = callWhileOut(3.0, output);
-            const double cpu = (cpuSeconds() - cpuBefore) / secondsSince(lostAt);
+            const double out = secondsSince(lostAt);
+            const double cpu = (cpuSeconds() - cpuBefore) / out;
             EXPECT_LE(calls, 2 * 3 + 1) << "a call while out waits for the next attempt";
             EXPECT_GE(calls, 2);
             EXPECT_LT(cpu, 0.25) << "a call while out sleeps, it does not spin";
-            std::printf("%s: %.1f calls a second and %.2f%% of a core while out\n",
-                        midFrame ? "mid-frame" : "between frames", calls / secondsSince(lostAt),
+            // Twenty looks at the run flag a second; a loop that polls
+            // every millisecond or so wakes hundreds of times.
+            const double perSecond = wakeupsBefore < 0 ? -1 : (wakeups() - wakeupsBefore) / out;
+            EXPECT_LT(perSecond, 60) << "a call while out sleeps between looks, it does not poll";
+            std::printf("%s: %.1f calls, %.0f wake-ups a second and %.2f%% of a core while out\n",
+                        midFrame ? "mid-frame" : "between frames", calls / out, perSecond,
                         cpu * 100);
         }
+        const KnownFrame& frame = kFrames[outage % 2];
+        ASSERT_TRUE(sim->ok("frame " + frameHex(frame.buttonWord, frame.readings)));
         ASSERT_TRUE(sim->ok("replug"));
         const double back = callUntilPublished(output);
+        expectEntryHolds(frame);
         // One attempt a second, then one detection: a probe of a second and
-        // the read of its answer.
-        EXPECT_LT(back, 1.5 + 3.0) << output;
+        // the read of its answer. 3.0 s at most on two loaded cores; doubled.
+        EXPECT_LT(back, 6.5) << output;
         backLongest = std::max(backLongest, back);
 
         const std::vector<std::string> problems = problemLines(output);
@@ -158,16 +216,20 @@ TEST_F(LineOutage, PulledOutAndPutBackIsReopenedByItselfTwentyTimesOver) {
                   sim->portName() + ": " + unpluggedLineText());
         EXPECT_EQ(problems[1], lostLine());
         EXPECT_EQ(linesStartingWith(output, "HOST: INFO: "), std::vector<std::string>{backLine()});
-        EXPECT_LE(duration<double>(steady_clock::now() - lostAt).count(),
-                  (outage < 2 ? 3.0 : 0.0) + 1.5 + 3.0 + 0.5);
+        const double round = secondsSince(lostAt) - (outage < 2 ? 3.0 : 0.0);
+        EXPECT_LE(round, 7.0);
+        roundLongest = std::max(roundLongest, round);
         if (outage == 0) {
-            handlesAfterFirst = openHandleCount();
-            EXPECT_GT(handlesAfterFirst, 0) << "the system tells how many are open";
+            handlesAfterFirst = steadyHandleCount();
+            EXPECT_LE(handlesAfterFirst, handlesBefore + handlesOpenedOnceByTheSystem())
+                << "the first reopen closed the line it replaced";
         }
     }
-    EXPECT_EQ(openHandleCount(), handlesAfterFirst) << "each reopen closed the line it replaced";
-    std::printf("%d outages: first record within %.2f s of the line's return, %lld handles open\n",
-                outages, backLongest, static_cast<long long>(openHandleCount()));
+    EXPECT_EQ(steadyHandleCount(), handlesAfterFirst) << "each reopen closed the line it replaced";
+    std::printf(
+        "%d outages: first record within %.2f s of the line's return, back in %.2f s "
+        "at most, %lld handles open\n",
+        outages, backLongest, roundLongest, static_cast<long long>(openHandleCount()));
 }
 
 // A host that clears its flag is answered within 100 ms even while a call
@@ -179,20 +241,29 @@ TEST_F(LineOutage, RunFlagEndsTheWaitAndStopEndsTheOutageForGood) {
     callUntilTheLossIsSeen(output);
 
     std::atomic<bool> called{false};
+    std::atomic<bool> returned{false};
     steady_clock::time_point returnedAt;
     std::thread host([&] {
         called = true;
         EXPECT_EQ(receive(), -1);
         returnedAt = steady_clock::now();
+        returned = true;
     });
     while (!called) {
         std::this_thread::yield();
     }
-    std::this_thread::sleep_for(milliseconds(300));
+    // The call waits about a second for its attempt; the flag goes well
+    // before that.
+    std::this_thread::sleep_for(milliseconds(200));
+    const bool returnedEarly = returned;
     const auto clearedAt = steady_clock::now();
     initRecord->setRunning(false);
     host.join();
-    EXPECT_LT(returnedAt - clearedAt, milliseconds(100));
+    EXPECT_FALSE(returnedEarly) << "the call did not wait for the line";
+    // One look at the flag every 50 ms, doubled for a busy machine.
+    EXPECT_LT(returnedAt - clearedAt, milliseconds(200));
+    std::printf("returned %.0f ms after the flag was cleared\n",
+                duration<double, std::milli>(returnedAt - clearedAt).count());
     EXPECT_EQ(problemLines(lastOutput), std::vector<std::string>{}) << lastOutput;
     initRecord->setRunning(true);
 

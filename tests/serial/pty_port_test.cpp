@@ -220,31 +220,32 @@ TEST_F(PtyPort, ReadWithAWaitOfItsOwnTakesAWholeFrameAndLeavesTheTimeOutsAlone) 
     CRS232H port(&log);
     ASSERT_TRUE(openAsDevice(port, peer->portName(), 9600));
     std::uint8_t bytes[14] = {};
-    std::int32_t got = -1;
-    const std::int64_t silent = timed([&] { got = port.readPortFor(bytes, 1, 30); });
-    EXPECT_EQ(got, 0);
-    EXPECT_GE(silent, 30000);
-    EXPECT_LT(silent, 280000);
-
     std::thread device([&] {
         for (std::uint8_t value = 0; value < 14; ++value) {
             std::this_thread::sleep_for(std::chrono::microseconds(1042));
             peer->send({value});
         }
     });
-    got = port.readPortFor(bytes, 14, 500);
+    std::int32_t got = port.readPortFor(bytes, 14, 500);
     device.join();
     EXPECT_EQ(got, 14);
     EXPECT_EQ(bytes[13], 13);
 
+    const std::int64_t silent = timed([&] { got = port.readPortFor(bytes, 1, 30); });
+    EXPECT_EQ(got, 0);
+    EXPECT_GE(silent, 30000);
+    EXPECT_LT(silent, 280000);
+
+    // Half a second: far past the 30 ms a leaked wait would leave, half a
+    // second short of the port's own.
     std::thread late([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
         peer->send({0x55});
     });
     const std::int64_t one = timed([&] { got = port.readPort(bytes, 1); });
     late.join();
     EXPECT_EQ(got, 1) << "the port's one second holds again";
-    EXPECT_GE(one, 200000);
+    EXPECT_GE(one, 500000);
     PortAttributes read{};
     ASSERT_TRUE(port.loadAttributes(&read));
     EXPECT_EQ(read.timeouts.ReadTotalTimeoutConstant, 1000u);

@@ -88,6 +88,7 @@ TEST_F(SimLine, HangupFailsTheDriversReadAndReplugBringsThePathBack) {
     EXPECT_FALSE(line.write({0x55})) << "a write to a hung-up line must fail";
     EXPECT_EQ(sim->command("attrs").rfind("error line is hung up", 0), 0u);
     line.close();
+    EXPECT_FALSE(line.open(sim->portName())) << "the path leads to the terminal's reused name";
 
     ASSERT_TRUE(sim->ok("replug"));
     ASSERT_TRUE(line.open(sim->portName())) << line.error();

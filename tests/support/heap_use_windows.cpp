@@ -103,4 +103,8 @@ std::int64_t openHandleCount() {
     return handlesInTheSystemList();
 }
 
+std::int64_t handlesOpenedOnceByTheSystem() {
+    return 1;
+}
+
 }  // namespace testing_support

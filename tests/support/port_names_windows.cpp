@@ -12,4 +12,8 @@ std::string missingPortNameOfLength(std::size_t length) {
     return name;
 }
 
+bool portsGoByNumber() {
+    return true;
+}
+
 }  // namespace testing_support

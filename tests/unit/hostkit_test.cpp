@@ -8,6 +8,7 @@
 #include "host/kit/config.h"
 #include "host/kit/init_record.h"
 #include "host/kit/storage.h"
+#include "tests/support/config_text.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ TEST(HostStorage, IsWellFormedForItsKind) {
 }
 
 TEST(HostConfig, TextBecomesNumberedLinesWithBracketedVectorsKept) {
-    Config config = Config::fromText(
+    Config config = testing_support::configFromText(
         "# devices\n"
         "pallador\n"
         "SerialPort com7\n"

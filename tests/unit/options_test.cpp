@@ -11,6 +11,7 @@
 #include "host/kit/config.h"
 #include "support/CMessageH.h"
 #include "tests/support/capture.h"
+#include "tests/support/config_text.h"
 
 namespace {
 
@@ -214,7 +215,7 @@ TEST(UnknownOptions, NoLinesMeansNothingToReport) {
 }
 
 TEST(UnknownOptions, EveryUnusedLineIsReportedInSlotOrder) {
-    Config config = Config::fromText(
+    Config config = testing_support::configFromText(
         "pallador\n"
         "port com7\n"
         "\n"
