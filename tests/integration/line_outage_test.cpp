@@ -293,6 +293,16 @@ TEST_F(LineOutage, PortHeldByAnotherProgramIsToldOnceUntilItOpens) {
     CMessageH quiet = hostLog;
     auto other = std::make_unique<CRS232H>(&quiet);
     ASSERT_TRUE(other->openPort(sim->portName().c_str()));
+    {
+        // Windows keeps a COM port to one handle; Wine's serial device does
+        // not, and there a port cannot be held.
+        CRS232H third(&quiet);
+        if (third.openPort(sim->portName().c_str())) {
+            third.closePort();
+            other.reset();
+            GTEST_SKIP() << "this system lets a second handle open " << sim->portName();
+        }
+    }
     callWhileOut(2.5, output);
     other.reset();
     callUntilPublished(output);
