@@ -128,7 +128,12 @@ std::string PtyLine::unpluggedTarget() const {
 }
 
 void PtyLine::hangup() {
-    const bool wasUp = master_ >= 0;
+    // The terminal's name goes to the next pseudo-terminal anyone on the
+    // machine opens once it is given up: a driver reopening the link then
+    // would find another program's line. So the link leads nowhere first,
+    // until the line is plugged again.
+    std::string ignored;
+    if (master_ >= 0) publishLink(unpluggedTarget(), ignored);
     if (slave_ >= 0) close(slave_);
     if (master_ >= 0) close(master_);
     slave_ = -1;
@@ -138,11 +143,6 @@ void PtyLine::hangup() {
         waitpid(holder_, nullptr, 0);
     }
     holder_ = -1;
-    // The terminal's name goes to the next pseudo-terminal anyone on the
-    // machine opens: a driver reopening the link would find another
-    // program's line there. It leads nowhere until the line is plugged.
-    std::string ignored;
-    if (wasUp) publishLink(unpluggedTarget(), ignored);
 }
 
 bool PtyLine::attributes(termios& settings) const {
