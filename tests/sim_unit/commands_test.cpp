@@ -163,7 +163,8 @@ TEST_F(SimCommands, LineFaultAndLatencyCommandsCheckTheirArguments) {
     EXPECT_NE(status.find(" fault=corrupt:13:7F faults=off"), std::string::npos) << status;
     ASSERT_EQ(simulator->execute("faults 3 3"),
               "ok faults=1/3 fault-seed=3 fault-kinds=lose,stray");
-    EXPECT_NE(simulator->execute("help").find(" latency answer-delay lose stray corrupt faults fault-log "),
+    EXPECT_NE(simulator->execute("help").find(
+                  " latency answer-delay lose stray corrupt faults fault-log "),
               std::string::npos);
     EXPECT_EQ(simulator->execute("reset"), "ok line=up");
     status = simulator->execute("status");
