@@ -122,6 +122,29 @@ breaks() {
     noticed=$(grep -c 'Out of step' /tmp/brk.err) fe=$(uart_field fe) oe=$(uart_field oe)
 }
 
+# Records of the fast device (tests/kernel/run.sh plays it from a script of
+# ten frames, each unlike the one before): how many break the ten-frame
+# period or repeat the record before (a frame withheld or published twice),
+# and how many carry a press, each of which lasts one frame.
+fast_summary() {
+  awk '$2 == "controller" { n++; t = $1; k[n] = $5 "/" $12; if (n == 1) first = t
+                            if ($12 ~ /1/) presses++ }
+       END { for (i = 11; i <= n; i++) if (k[i] != k[i - 10]) off++
+             for (i = 2; i <= n; i++) if (k[i] == k[i - 1]) off++
+             printf "records=%d first=%s rate=%.2f off=%d presses=%d", n, first,
+                    (n > 1 ? (n - 1) / (t - first) : 0), off, presses }' "/tmp/$1.out"
+}
+
+fast() {
+  say cue script s1
+  sleep 1
+  start_host fast /dev/ttyS1 1200 16 --debug 1
+  wait $pid
+  log_lines fast
+  say fast $(fast_summary fast) held=$(grep -c 'Frame held' /tmp/fast.err) \
+    noticed=$(grep -c 'Out of step' /tmp/fast.err)
+}
+
 for m in usb-common usbcore xhci-hcd xhci-pci usbserial ftdi_sio; do
   insmod "/modules/$m.ko" || say missing "insmod $m"
 done
@@ -133,6 +156,7 @@ uart 9600 8
 uart 115200 6
 usb
 breaks
+fast
 
 say end
 poweroff -f
